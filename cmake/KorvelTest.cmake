@@ -1,0 +1,21 @@
+# korvel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [LABELS l])
+# Builds one QtTest executable and registers it with CTest. Each test runs in a
+# fresh working directory of its own (Effect.ini, log/ and the like are
+# relative to it), offscreen, with a time limit.
+function(korvel_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+  set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
+  add_test(NAME ${name}
+           COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                   KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+                   sh -c "rm -rf '${wd}' && mkdir -p '${wd}' && cd '${wd}' && exec \"$0\" \"$@\"" $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+  endif()
+endfunction()
