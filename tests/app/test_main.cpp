@@ -1,0 +1,96 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+// Starts and stops the real program and looks at what it leaves behind.
+class TestMain : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir bin;
+    std::vector<std::unique_ptr<QProcess>> fakes;
+
+    QProcess *startFake(const QString &name)
+    {
+        const QString path = bin.filePath(name);
+        if (!QFile::exists(path))
+            QFile::copy("/bin/sleep", path);
+        auto p = std::make_unique<QProcess>();
+        p->start(path, {"300"});
+        p->waitForStarted(5000);
+        fakes.push_back(std::move(p));
+        return fakes.back().get();
+    }
+
+    int runProgram(const QString &dir)
+    {
+        QProcess prog;
+        prog.setWorkingDirectory(dir);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KORVEL_HARNESS_MS", "400");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        prog.setProcessEnvironment(env);
+        prog.start(QString(HARNESS_PATH), QStringList());
+        if (!prog.waitForFinished(60000)) {
+            prog.kill();
+            return -1;
+        }
+        return prog.exitStatus() == QProcess::NormalExit ? prog.exitCode() : -2;
+    }
+
+private slots:
+    void cleanup()
+    {
+        for (auto &p : fakes) {
+            p->kill();
+            p->waitForFinished(2000);
+        }
+        fakes.clear();
+    }
+
+    void startAndStopInAnEmptyDirectory()
+    {
+        QDir().mkpath("run1");
+        QCOMPARE(runProgram("run1"), 0);
+
+        QFile log("run1/log/today.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.size() >= 3);
+        QVERIFY2(lines.first().endsWith("(:0, ): Halvern Link"), qPrintable(lines.first()));
+        QVERIFY2(QRegularExpression(R"(\[DEBUG\] \(:0, \): Start Time "\d\d:\d\d:\d\d"$)").match(lines[1]).hasMatch(),
+                 qPrintable(lines[1]));
+        QVERIFY2(QRegularExpression(R"(\[DEBUG\] \(:0, \): End Time "\d\d:\d\d:\d\d"$)").match(lines.last()).hasMatch(),
+                 qPrintable(lines.last()));
+    }
+
+    void stopEndsEveryBridgeProgramAndNothingElse()
+    {
+        QVERIFY(bin.isValid());
+        QProcess *first = startFake("DrevantMSFS2020Sim");
+        QProcess *second = startFake("DrevantMSFS2020Sim");
+        QProcess *upper = startFake("DREVANTMSFS2020SIM");
+        QProcess *p3d = startFake("DrevantPrepar3dSim");
+        QProcess *similar = startFake("DrevantMSFS2020SimX");
+        QProcess *other = startFake("sleep");
+        for (QProcess *p : {first, second, upper, p3d, similar, other})
+            QCOMPARE(p->state(), QProcess::Running);
+
+        QDir().mkpath("run2");
+        QCOMPARE(runProgram("run2"), 0);
+
+        for (QProcess *p : {first, second, upper, p3d})
+            QVERIFY(p->waitForFinished(5000));
+        QCOMPARE(similar->state(), QProcess::Running);
+        QCOMPARE(other->state(), QProcess::Running);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMain)
+#include "test_main.moc"
