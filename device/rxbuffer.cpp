@@ -1,0 +1,4 @@
+#include "rxbuffer.h"
+
+QByteArray deviceRxBuffer;
+int frameAcked = 0;
