@@ -1,0 +1,492 @@
+#include "device_emulator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+namespace {
+constexpr int QueueLimit = 32;       // input reports the host side buffers
+constexpr int WrittenLimit = 4096;   // frames kept for inspection
+constexpr double Pi = 3.14159265358979323846;
+
+uint16_t modbus(const uint8_t *d, size_t n)
+{
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= d[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+void putU32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = uint8_t(v >> (8 * i));
+}
+
+void putF32(uint8_t *p, float f)
+{
+    uint32_t w;
+    std::memcpy(&w, &f, 4);
+    putU32(p, w);
+}
+
+// Payload offsets inside a channel record (frame offset minus 5).
+constexpr int PSlope1 = 17, PSlope2 = 21, PSlope3 = 25, PPoint1 = 29, PPoint2 = 33;
+constexpr int PForceLimit = 9, PRangeLimit = 13;
+}
+
+DeviceEmulator::DeviceEmulator()
+{
+    reset();
+}
+
+void DeviceEmulator::reset()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_behaviour = Behaviour();
+    m_deviceId = 7;
+    factoryRecords();
+    m_flashSys = m_sys;
+    for (int c = 0; c < 2; ++c) {
+        m_flashChan[c] = m_chan[c];
+        m_flashUser[c] = m_user[c];
+        m_axis[c] = Axis();
+    }
+    m_queue.clear();
+    clearCounters();
+    m_reads = 0;
+    m_flashSaves = m_factoryResets = 0;
+    m_bootMode = false;
+    m_firmwareBlocks = m_firmwareBytes = 0;
+    m_firmwareGap = false;
+    m_firmwareJudged = true;
+    m_manualClock = false;
+    m_clock = std::chrono::steady_clock::now();
+    m_time = 0;
+}
+
+void DeviceEmulator::factoryRecords()
+{
+    m_sys.fill(0);
+    putU32(&m_sys[0], 0x00000201u);                                    // hardware V 1.2.0
+    putU32(&m_sys[4], 0x00040103u);                                    // firmware V 3.1.4
+    putU32(&m_sys[8], (7u << 24) | (5u << 19) | (3u << 15) | (24u << 8) | 1u);   // 01.240305.07
+    putU32(&m_sys[12], 2);                                             // two force channels
+    for (int c = 0; c < 2; ++c) {
+        std::array<uint8_t, 52> r{};
+        r[0] = uint8_t(c);
+        r[1] = 1;   // parameter row 0
+        r[2] = 2;   // motor model
+        const float values[11] = {200.0f, c == 0 ? 120.0f : 60.0f, 20.0f, 3.0f, 2.0f, 3.0f,
+                                  -5.0f, 5.0f, 0.5f, 0.2f, 40.0f};
+        for (int i = 0; i < 11; ++i)
+            putF32(&r[5 + 4 * i], values[i]);
+        r[49] = 1;  // master button
+        r[50] = 2;  // trim up
+        r[51] = 3;  // trim down
+        m_chan[c] = r;
+        m_user[c] = r;
+    }
+}
+
+float DeviceEmulator::f32At(const uint8_t *p) const
+{
+    uint32_t w = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    float f;
+    std::memcpy(&f, &w, 4);
+    return std::isfinite(f) ? f : 0.0f;
+}
+
+int DeviceEmulator::writeReport(const uint8_t *data, size_t length)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!data || length < 65 || data[0] != 0x81)
+        return -1;
+    Frame f;
+    std::memcpy(f.data(), data + 1, 64);
+    ++m_counts[f[3]];
+    ++m_total;
+    m_written.push_back(f);
+    if (int(m_written.size()) > WrittenLimit)
+        m_written.pop_front();
+    // A frame whose CRC does not match is ignored, as the firmware would.
+    const uint16_t crc = modbus(f.data(), 62);
+    if (f[62] == uint8_t(crc & 0xFF) && f[63] == uint8_t(crc >> 8))
+        handleFrame(f);
+    return int(length);
+}
+
+int DeviceEmulator::readReport(uint8_t *data, size_t length, int timeoutMs)
+{
+    std::unique_lock<std::recursive_mutex> lock(m_mutex);
+    ++m_reads;
+    if (m_behaviour.failReadCount != 0) {
+        if (m_behaviour.failReadCount > 0)
+            --m_behaviour.failReadCount;
+        return -1;
+    }
+    maybeJudgeFirmware();
+    if (!m_queue.empty() && m_queue.front().hold <= 0) {
+        const Frame f = m_queue.front().f;
+        m_queue.pop_front();
+        const size_t n = std::min<size_t>(length, 64);
+        std::memcpy(data, f.data(), n);
+        return int(n);
+    }
+    if (!m_queue.empty())
+        --m_queue.front().hold;
+    const bool wait = m_behaviour.readWaits;
+    lock.unlock();
+    if (wait) {
+        // Nothing to deliver: a real read blocks for its time-out. Capped so a
+        // blocking read of a silent device cannot hang the caller.
+        const int ms = timeoutMs < 0 ? 10 : std::min(timeoutMs, 20);
+        if (ms > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    return 0;
+}
+
+void DeviceEmulator::hostClosed()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    // Pending input reports are lost with the last handle.
+    m_queue.clear();
+}
+
+void DeviceEmulator::injectReply(const Frame &f, int holdReads)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_queue.push_back({f, holdReads});
+}
+
+int DeviceEmulator::framesWritten(uint8_t command) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const auto it = m_counts.find(command);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+int DeviceEmulator::framesWrittenTotal() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_total;
+}
+
+std::vector<DeviceEmulator::Frame> DeviceEmulator::writtenFrames() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return std::vector<Frame>(m_written.begin(), m_written.end());
+}
+
+void DeviceEmulator::clearCounters()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_counts.clear();
+    m_total = 0;
+    m_written.clear();
+}
+
+int DeviceEmulator::pendingReplies() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return int(m_queue.size());
+}
+
+void DeviceEmulator::reply(const Frame &req, const uint8_t *payload, int n)
+{
+    if (m_behaviour.silent)
+        return;
+    if (int(m_queue.size()) >= QueueLimit)
+        return;   // the host's input buffer is full: the report is lost
+    Frame f{};
+    n = std::max(0, std::min(n, 57));
+    f[0] = 0xAE;
+    f[1] = req[1];
+    f[2] = m_deviceId;
+    f[3] = req[3];
+    f[4] = uint8_t(n);
+    if (n > 0)
+        std::memcpy(&f[5], payload, size_t(n));
+    const uint16_t crc = modbus(f.data(), 62);
+    f[62] = uint8_t(crc & 0xFF);
+    f[63] = uint8_t(crc >> 8);
+    if (m_behaviour.corruptCrcCount != 0) {
+        f[62] ^= 0x5A;
+        if (m_behaviour.corruptCrcCount > 0)
+            --m_behaviour.corruptCrcCount;
+    }
+    m_queue.push_back({f, m_behaviour.replyDelayReads});
+}
+
+void DeviceEmulator::handleFrame(const Frame &f)
+{
+    const uint8_t cmd = f[3];
+    const int n = std::min<int>(f[4], 57);
+    const uint8_t *p = &f[5];
+    const int ch = p[0];
+    switch (cmd) {
+    case 0x10: {
+        std::array<uint8_t, 20> s = m_sys;
+        if (m_behaviour.channelCountOverride >= 0)
+            putU32(&s[12], uint32_t(m_behaviour.channelCountOverride));
+        reply(f, s.data(), 20);
+        break;
+    }
+    case 0x11:
+        if (n < 20) {
+            replyByte(f, 0);
+            break;
+        }
+        // The firmware version and the channel count are facts of the
+        // device; the rest of the record is taken as written.
+        std::memcpy(&m_sys[0], p, 4);
+        std::memcpy(&m_sys[8], p + 8, 4);
+        std::memcpy(&m_sys[16], p + 16, 4);
+        replyByte(f, 1);
+        break;
+    case 0x12:
+    case 0x14:
+        if (ch > 1) {
+            replyByte(f, 0);
+            break;
+        }
+        reply(f, (cmd == 0x12 ? m_chan[ch] : m_user[ch]).data(), 52);
+        break;
+    case 0x13:
+    case 0x15:
+        if (n < 52 || ch > 1) {
+            replyByte(f, 0);
+            break;
+        }
+        std::memcpy((cmd == 0x13 ? m_chan[ch] : m_user[ch]).data(), p, 52);
+        replyByte(f, 1);
+        break;
+    case 0x16:
+        m_flashSys = m_sys;
+        for (int c = 0; c < 2; ++c) {
+            m_flashChan[c] = m_chan[c];
+            m_flashUser[c] = m_user[c];
+        }
+        ++m_flashSaves;
+        replyByte(f, 1);
+        break;
+    case 0x17:
+        factoryRecords();
+        m_flashSys = m_sys;
+        for (int c = 0; c < 2; ++c) {
+            m_flashChan[c] = m_chan[c];
+            m_flashUser[c] = m_user[c];
+            m_axis[c] = Axis();
+        }
+        ++m_factoryResets;
+        replyByte(f, 1);
+        break;
+    case 0x18:
+        if (n == 0) {
+            if (m_behaviour.bootEntryFails) {
+                replyByte(f, 0);
+                break;
+            }
+            // Entry, or (already in boot mode) the start of a transfer.
+            m_bootMode = true;
+            m_firmwareBlocks = m_firmwareBytes = 0;
+            m_firmwareGap = false;
+            m_firmwareJudged = true;
+            replyByte(f, 1);
+        } else {
+            if (!m_bootMode) {
+                replyByte(f, 0);
+                break;
+            }
+            const int index = p[0] | (p[1] << 8);
+            if (index != int(m_firmwareBlocks & 0xFFFF))
+                m_firmwareGap = true;
+            ++m_firmwareBlocks;
+            m_firmwareBytes += 55;
+            m_firmwareJudged = false;
+            m_lastBlock = std::chrono::steady_clock::now();
+            m_lastBlockReq = f;
+            replyByte(f, 1);
+        }
+        break;
+    case 0x19:
+        m_bootMode = false;
+        replyByte(f, 1);
+        break;
+    case 0x30: {
+        if (ch > 1) {
+            replyByte(f, 0xFF);
+            break;
+        }
+        catchUpMotion();
+        uint8_t out[13];
+        out[0] = uint8_t(ch);
+        putF32(out + 1, m_axis[ch].x);
+        putF32(out + 5, m_axis[ch].force);
+        putF32(out + 9, m_axis[ch].trim);
+        reply(f, out, 13);
+        break;
+    }
+    case 0x43: {
+        uint8_t out[5] = {uint8_t(ch), 0, 0, 0, 0};
+        if (ch <= 1) {
+            catchUpMotion();
+            // Motor temperature rises a little with the force it holds.
+            out[1] = uint8_t(35 + std::min(20, int(std::fabs(m_axis[ch].force) / 10.0f)));
+            out[2] = uint8_t(m_bootMode ? 3 : m_behaviour.systemState);
+            out[3] = uint8_t(m_behaviour.axisState[ch]);
+        }
+        reply(f, out, 5);
+        break;
+    }
+    case 0x31:
+        if (ch <= 1 && n >= 12) {
+            catchUpMotion();
+            Axis &a = m_axis[ch];
+            a.trimMode = p[1];
+            a.trimSpeed = f32At(p + 4);
+            a.trimTarget = f32At(p + 8);
+        }
+        replyByte(f, 1);
+        break;
+    case 0x32:
+        if (ch <= 1) {
+            catchUpMotion();
+            Axis &a = m_axis[ch];
+            if (n == 13) {
+                a.inputForce = f32At(p + 1);
+            } else if (n >= 21) {
+                const float limit = f32At(&m_user[ch][PForceLimit]);
+                a.effectForce = f32At(p + 1) / 100.0f * limit;
+                a.springCoeff = f32At(p + 9);
+            }
+        }
+        replyByte(f, 1);
+        break;
+    case 0x40:
+        if (ch <= 1 && n >= 21) {
+            std::memcpy(&m_user[ch][PSlope1], p + 1, 20);
+        }
+        replyByte(f, 1);
+        break;
+    case 0x42:
+        if (ch <= 1 && n >= 21) {
+            catchUpMotion();
+            Axis &a = m_axis[ch];
+            const float limit = f32At(&m_user[ch][PForceLimit]);
+            const float amp = f32At(p + 1);
+            const float b = f32At(p + 5);
+            const float mode = f32At(p + 17);
+            a.vibAmp = std::fabs(amp) / 100.0f * limit * 0.2f;
+            if (mode > 1.5f)
+                a.vibFreq = 15.0f;          // stick shaker
+            else if (mode > 0.5f)
+                a.vibFreq = 25.0f;          // ground rumble
+            else
+                a.vibFreq = (b >= 1.0f && b <= 60.0f) ? b : 20.0f;
+        }
+        replyByte(f, 1);
+        break;
+    default:
+        reply(f, nullptr, 0);
+        break;
+    }
+}
+
+void DeviceEmulator::maybeJudgeFirmware()
+{
+    if (m_firmwareJudged || !m_queue.empty())
+        return;
+    if (std::chrono::steady_clock::now() - m_lastBlock < std::chrono::milliseconds(100))
+        return;
+    m_firmwareJudged = true;
+    const bool ok = m_firmwareBlocks > 0 && !m_firmwareGap && !m_behaviour.rejectFirmware;
+    replyByte(m_lastBlockReq, ok ? 3 : 2);
+    if (ok)
+        m_bootMode = false;   // the new firmware starts
+}
+
+float DeviceEmulator::curveForce(int ch, float x) const
+{
+    const uint8_t *r = m_user[ch].data();
+    const float s1 = f32At(r + PSlope1), s2 = f32At(r + PSlope2), s3 = f32At(r + PSlope3);
+    float p1 = f32At(r + PPoint1), p2 = f32At(r + PPoint2);
+    if (p1 > p2)
+        std::swap(p1, p2);
+    if (x < p1)
+        return s2 * p1 + s1 * (x - p1);
+    if (x > p2)
+        return s2 * p2 + s3 * (x - p2);
+    return s2 * x;
+}
+
+void DeviceEmulator::catchUpMotion()
+{
+    if (m_manualClock)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    double dt = std::chrono::duration<double>(now - m_clock).count();
+    m_clock = now;
+    step(std::min(dt, 0.5));
+}
+
+void DeviceEmulator::advance(double seconds)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    step(seconds);
+}
+
+void DeviceEmulator::step(double dt)
+{
+    // Each axis: a mass on the force curve of its user record, centred on the
+    // trim position, pushed by the commanded forces and by a faint hand tremor.
+    const double h = 0.001;
+    for (double t = 0; t < dt; t += h) {
+        const double d = std::min(h, dt - t);
+        m_time += d;
+        for (int c = 0; c < 2; ++c) {
+            Axis &a = m_axis[c];
+            const uint8_t *r = m_user[c].data();
+            float range = f32At(r + PRangeLimit);
+            if (range <= 0.0f || range > 100.0f)
+                range = 20.0f;
+            const float limit = std::max(1.0f, f32At(r + PForceLimit));
+
+            // Trim: mode 3 follows the autopilot's location, other modes move by speed.
+            if (a.trimMode == 3) {
+                const float diff = a.trimTarget - a.trim;
+                const float maxStep = float(5.0 * d);
+                a.trim += std::max(-maxStep, std::min(maxStep, diff));
+            } else if (a.trimMode != 4) {
+                a.trim += float(a.trimSpeed * 0.05 * d);
+            }
+            a.trim = std::max(-range, std::min(range, a.trim));
+
+            const float rel = a.x - a.trim;
+            float spring = -curveForce(c, rel) - a.springCoeff / 100.0f * limit / range * rel;
+            a.phase += 2.0 * Pi * a.vibFreq * d;
+            const float vib = float(a.vibAmp * std::sin(a.phase));
+            float motor = spring + a.inputForce + a.effectForce + vib;
+            motor = std::max(-limit, std::min(limit, motor));
+            a.force = motor;
+
+            m_noise = m_noise * 1664525u + 1013904223u;
+            const float noise = (float((m_noise >> 8) & 0xFFFF) / 65535.0f - 0.5f) * 0.1f;
+            const float tremor = float(0.15 * std::sin(2 * Pi * 0.37 * m_time + c)
+                                       + 0.1 * std::sin(2 * Pi * 1.1 * m_time + 2 * c)) + noise;
+            const float mass = 0.03f, damping = 0.3f;
+            const float acc = (motor + tremor - damping * a.v) / mass;
+            a.v += float(acc * d);
+            a.x += float(a.v * d);
+            if (a.x > range || a.x < -range) {
+                a.x = std::max(-range, std::min(range, a.x));
+                a.v = 0;
+            }
+        }
+    }
+}

@@ -1,0 +1,132 @@
+#pragma once
+// An in-process model of the force-feedback device's firmware: it takes the
+// 65-byte output reports the host writes and queues the 64-byte replies the
+// host reads. It keeps a system record, two channel and two user channel
+// records (with a flash copy and factory defaults), live position and force,
+// channel status, and a boot mode that takes a firmware image in blocks.
+// It can be told to misbehave so the host's failure paths can be exercised.
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+class DeviceEmulator
+{
+public:
+    using Frame = std::array<uint8_t, 64>;
+
+    // How the device shows itself on the bus and how it misbehaves.
+    struct Behaviour {
+        bool present = true;                  // listed by enumeration at all
+        std::vector<int> interfaces{1};       // interface numbers listed
+        bool secondDevicePresent = false;     // the 0x3138/0x3134 device
+        bool silent = false;                  // take commands, answer nothing
+        int channelCountOverride = -1;        // >= 0: answer 0x10 with this count
+        int replyDelayReads = 0;              // a reply becomes readable only after this many later reads
+        int corruptCrcCount = 0;              // corrupt the CRC of the next n replies (-1: all)
+        int failReadCount = 0;                // the next n reads fail with -1 (-1: all)
+        int systemState = 0;                  // 0x43 system state (0 ok, 1 timeout, 2 self test, 3 boot)
+        int axisState[2] = {0, 0};            // 0x43 axis state per channel
+        bool rejectFirmware = false;          // judge any image invalid (status 2)
+        bool bootEntryFails = false;          // answer boot-mode entry with status 0
+        bool readWaits = true;                // an empty read sleeps its time-out (capped)
+    };
+
+    DeviceEmulator();
+
+    // Back to power-on state: factory records, no queue, default behaviour.
+    void reset();
+
+    Behaviour &behaviour() { return m_behaviour; }
+
+    // Host side (called by the hidapi stand-in).
+    int writeReport(const uint8_t *data, size_t length);
+    int readReport(uint8_t *data, size_t length, int timeoutMs);
+    void hostClosed();   // the last handle of the device went away
+
+    // Queue an arbitrary raw frame as the next reply (tests).
+    void injectReply(const Frame &f, int holdReads = 0);
+    // Number of frames written per command byte, and in all.
+    int framesWritten(uint8_t command) const;
+    int framesWrittenTotal() const;
+    std::vector<Frame> writtenFrames() const;   // the last frames written (bounded)
+    void clearCounters();
+    int pendingReplies() const;
+    int readsServed() const { return m_reads; }
+
+    // Device state, for tests and the demo.
+    uint8_t deviceId() const { return m_deviceId; }
+    void setDeviceId(uint8_t id) { m_deviceId = id; }
+    bool bootMode() const { return m_bootMode; }
+    void setBootMode(bool on) { m_bootMode = on; }
+    int flashSaves() const { return m_flashSaves; }
+    int factoryResets() const { return m_factoryResets; }
+    int firmwareBlocks() const { return int(m_firmwareBlocks); }
+    float position(int ch) const { return m_axis[ch & 1].x; }
+    float commandedForce(int ch) const { return m_axis[ch & 1].force; }
+    float trimPosition(int ch) const { return m_axis[ch & 1].trim; }
+    // Record payloads as the device holds them (sys: 20 bytes, chan: 52 bytes).
+    std::array<uint8_t, 20> sysRecord() const { return m_sys; }
+    std::array<uint8_t, 52> chanRecord(int ch) const { return m_chan[ch & 1]; }
+    std::array<uint8_t, 52> userChanRecord(int ch) const { return m_user[ch & 1]; }
+
+    // Motion: real time by default; tests can drive the clock by hand.
+    void setManualClock(bool manual) { m_manualClock = manual; }
+    void advance(double seconds);
+
+private:
+    struct Axis {
+        float x = 0, v = 0;          // position (device units), velocity
+        float force = 0;             // force the motor applies (N)
+        float inputForce = 0;        // constant force from the host
+        float effectForce = 0;       // effect force (turbulence, bias)
+        float springCoeff = 0;       // extra spring from the effect packet (% of force limit)
+        float vibAmp = 0, vibFreq = 0;
+        float trim = 0, trimTarget = 0, trimSpeed = 0;
+        int trimMode = 2;
+        double phase = 0;
+    };
+    struct Pending {
+        Frame f;
+        int hold;
+    };
+
+    void factoryRecords();
+    void handleFrame(const Frame &f);
+    void reply(const Frame &req, const uint8_t *payload, int n);
+    void replyByte(const Frame &req, uint8_t b) { reply(req, &b, 1); }
+    void catchUpMotion();
+    void step(double dt);
+    float curveForce(int ch, float x) const;
+    float f32At(const uint8_t *p) const;
+    void maybeJudgeFirmware();
+
+    mutable std::recursive_mutex m_mutex;
+    Behaviour m_behaviour;
+    uint8_t m_deviceId = 7;
+    std::array<uint8_t, 20> m_sys{};
+    std::array<uint8_t, 52> m_chan[2]{}, m_user[2]{};
+    std::array<uint8_t, 52> m_flashChan[2]{}, m_flashUser[2]{};
+    std::array<uint8_t, 20> m_flashSys{};
+    std::deque<Pending> m_queue;
+    std::map<uint8_t, int> m_counts;
+    int m_total = 0;
+    std::deque<Frame> m_written;
+    int m_reads = 0;
+    int m_flashSaves = 0, m_factoryResets = 0;
+    bool m_bootMode = false;
+    long m_firmwareBlocks = 0;
+    long m_firmwareBytes = 0;
+    bool m_firmwareGap = false;
+    bool m_firmwareJudged = true;
+    std::chrono::steady_clock::time_point m_lastBlock;
+    Frame m_lastBlockReq{};
+    Axis m_axis[2];
+    bool m_manualClock = false;
+    std::chrono::steady_clock::time_point m_clock;
+    double m_time = 0;
+    uint32_t m_noise = 12345;
+};
