@@ -1,28 +1,429 @@
 #include "cxpdata.h"
+
+#include <QFileInfo>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
 #include "cudpsocket.h"
+#include "processcontrol.h"
 #include "simstate.h"
-// (being written)
+
 SimState xpSimState;
 SimState bridgeSimState;
-CXpData::CXpData() : QThread(nullptr) {}
-CXpData::~CXpData() {}
-void CXpData::stop() { m_stop = true; m_flagChanged.notify_all(); }
-void CXpData::setSimMode(unsigned int mode) { m_mode = static_cast<int>(mode); }
-void CXpData::setActive(int active) { m_active = active; m_flagChanged.notify_all(); }
-bool CXpData::killProcessByName(const QString &) { return false; }
-void CXpData::publishSimState() {}
-int CXpData::isSimConnected() { return 0; }
-bool CXpData::isProcessRunning(const QString &) { return false; }
-bool CXpData::launchBridge(const QString &) { return false; }
-CXpData::XPlaneFields CXpData::xplaneFields() const { return m_xp; }
-CXpData::BridgeFields CXpData::bridgeFields() const { return m_bridge; }
-int CXpData::xplaneConnected() const { return m_xpConnected; }
-bool CXpData::takeBridgeDatagram(const char *, int) { return false; }
+
+namespace {
+
+const char *const kMsfsBridge = "DrevantMSFS2020Sim.exe";
+const char *const kP3dBridge = "DrevantPrepar3dSim.exe";
+
+constexpr double kFeetPerMetre = 3.28084;
+constexpr double kMetresPerFoot = 0.3048;
+constexpr double kKnotsPerMetrePerSecond = 1.944012;
+constexpr double kDegreesPerRadian = 57.0; // the effects are tuned to this factor
+constexpr double kSecondsPerMinute = 60.0;
+
+// Truncation toward zero, with NaN and values beyond the i32 range (whose
+// conversion C++ leaves undefined) mapped to a chosen value.
+std::int32_t truncated(double v, std::int32_t whenInvalid = 0)
+{
+    if (!(v > -2147483649.0 && v < 2147483648.0))
+        return whenInvalid;
+    return static_cast<std::int32_t>(v);
+}
+
+// A ground speed that cannot be represented fails the effects' plausibility
+// test (a negative value does), so bad data is skipped rather than used.
+constexpr std::int32_t kInvalidGroundSpeed = -1;
+
+float notNegative(float v) { return v < 0.0f ? 0.0f : v; }
+
+double bridgeValue(const unsigned char *record, int i)
+{
+    double v;
+    std::memcpy(&v, record + 8 + 8 * i, 8); // little-endian on every target
+    return v;
+}
+
+} // namespace
+
+CXpData::CXpData()
+    : QThread(nullptr)
+{
+    terminateBridges();
+    openXPlaneSockets();
+}
+
+CXpData::~CXpData()
+{
+    // The thread must be out of run() before its sockets and buffers go.
+    if (isRunning()) {
+        stop();
+        wait();
+    }
+    // Release the transport too, so a later reader in the same process can bind
+    // the same ports again.
+    if (m_transport.load() == 1)
+        closeXPlaneSockets(false);
+    if (m_bridgeSocket) {
+        if (!m_bridgeSocketClosed)
+            m_bridgeSocket->close();
+        delete m_bridgeSocket;
+        m_bridgeSocket = nullptr;
+    }
+    for (float *&values : m_drefValues) {
+        delete[] values;
+        values = nullptr;
+    }
+}
+
+void CXpData::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_flagMutex);
+        m_stop = true;
+    }
+    m_flagChanged.notify_all();
+    // A bridge receive waits until a datagram comes, which may be never;
+    // end that wait so that the thread can be joined.
+    const int t = m_transport.load();
+    if ((t == 2 || t == 3) && m_bridgeSocket && !m_bridgeSocketClosed && isRunning())
+        m_bridgeSocketClosed = platform::socketWake(m_bridgeSocket->socketHandle);
+}
+
+void CXpData::setActive(int active)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_flagMutex);
+        m_active = active;
+    }
+    m_flagChanged.notify_all();
+}
+
+void CXpData::terminateBridges()
+{
+    killProcessByName(QString::fromLatin1(kMsfsBridge));
+    killProcessByName(QString::fromLatin1(kP3dBridge));
+}
+
+bool CXpData::killProcessByName(const QString &name)
+{
+    const std::string target = name.toStdString();
+    for (const platform::ProcessEntry &p : platform::listProcesses()) {
+        if (platform::exeNameMatches(p.exeName, target)) {
+            platform::terminateProcess(p.pid);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CXpData::isProcessRunning(const QString &name)
+{
+    const std::string target = name.toStdString();
+    for (const platform::ProcessEntry &p : platform::listProcesses())
+        if (platform::exeNameMatches(p.exeName, target))
+            return true;
+    return false;
+}
+
+bool CXpData::launchBridge(const QString &exeName)
+{
+    if (isProcessRunning(exeName))
+        return true;
+    const QString path = QStringLiteral("./SimConnect/") + exeName;
+    if (!QFileInfo::exists(path))
+        return false;
+    const QString command = QStringLiteral("start ") + path;
+    return std::system(command.toLocal8Bit().constData()) == 0;
+}
+
+void CXpData::openXPlaneSockets()
+{
+    m_posiSocket = OpenUDP("127.0.0.1", 49009, 49100);
+    m_terrSocket = OpenUDP("127.0.0.1", 49009, 49101);
+    m_ctrlSocket = OpenUDP("127.0.0.1", 49009, 49102);
+    m_drefSocket = OpenUDP("127.0.0.1", 49009, 49103);
+    for (int i = 0; i < kXpcDrefCount; ++i) {
+        delete[] m_drefValues[i];
+        const int room = i == 16 ? 5 : i == 17 ? 3 : 1;
+        m_drefValues[i] = new float[room]();
+    }
+}
+
+void CXpData::closeXPlaneSockets(bool alreadyClosed)
+{
+    if (!alreadyClosed) {
+        closeUDP(m_posiSocket);
+        closeUDP(m_terrSocket);
+        closeUDP(m_ctrlSocket);
+        closeUDP(m_drefSocket);
+    }
+    m_posiSocket = m_terrSocket = m_ctrlSocket = m_drefSocket = XpcSocket{};
+}
+
+void CXpData::setSimMode(unsigned int mode)
+{
+    const int m = static_cast<int>(mode);
+    if (m < 1 || m > 3) {
+        m_mode = m; // the reader then does nothing
+        return;
+    }
+    if (m == m_transport.load()) {
+        m_mode = m; // the open transport already serves this mode
+        return;
+    }
+
+    // End any wait of the reader on the old transport first: it holds the
+    // cycle lock while it waits.
+    bool xplaneClosed = false;
+    if (m_transport.load() == 1) {
+        for (XpcSocket *s : {&m_posiSocket, &m_terrSocket, &m_ctrlSocket, &m_drefSocket})
+            xplaneClosed = platform::socketWake(s->sock) || xplaneClosed;
+    } else if (m_bridgeSocket && !m_bridgeSocketClosed) {
+        m_bridgeSocketClosed = platform::socketWake(m_bridgeSocket->socketHandle);
+    }
+
+    {
+        std::lock_guard<std::mutex> cycle(m_cycleMutex);
+        if (m_transport.load() == 1) {
+            closeXPlaneSockets(xplaneClosed);
+        } else if (m_bridgeSocket) {
+            if (!m_bridgeSocketClosed)
+                m_bridgeSocket->close();
+            delete m_bridgeSocket;
+            m_bridgeSocket = nullptr;
+            m_bridgeSocketClosed = false;
+        }
+        m_transport = m;
+        terminateBridges();
+        if (m == 1) {
+            openXPlaneSockets();
+        } else {
+            m_bridgePort = m == 2 ? 8998 : 9998;
+            m_bridgeSocket = new CUdpSocket;
+            m_bridgeSocket->open("127.0.0.1", m_bridgePort);
+        }
+    }
+    m_mode = m; // published last: the reader sees the mode with its transport
+}
+
 void CXpData::run()
 {
-    m_stop = false;
-    while (!m_stop) {
-        std::unique_lock<std::mutex> lock(m_flagMutex);
-        m_flagChanged.wait_for(lock, std::chrono::milliseconds(100));
+    {
+        std::lock_guard<std::mutex> lock(m_flagMutex);
+        m_stop = false;
     }
+    for (;;) {
+        {
+            // Inactive: sleep until Connect or stop, instead of spinning.
+            std::unique_lock<std::mutex> lock(m_flagMutex);
+            m_flagChanged.wait(lock, [this] { return m_stop.load() || m_active.load() != 0; });
+            if (m_stop)
+                return;
+            // The pace of the loop: 10 ms per cycle plus the cycle itself.
+            if (m_flagChanged.wait_for(lock, std::chrono::milliseconds(10), [this] { return m_stop.load(); }))
+                return;
+        }
+        {
+            std::lock_guard<std::mutex> cycle(m_cycleMutex);
+            const int mode = m_mode.load();
+            if (mode == 1 && m_transport.load() == 1)
+                xplaneCycle();
+            else if ((mode == 2 || mode == 3) && m_transport.load() == mode && m_bridgeSocket)
+                bridgeCycle();
+        }
+        if (m_stop)
+            return;
+    }
+}
+
+void CXpData::xplaneCycle()
+{
+    XPlaneFields f = m_xp; // only this thread writes m_xp
+    int connected = 0;
+
+    double posi[7] = {};
+    if (getPOSI(m_posiSocket, posi, 0) == 0) {
+        f.latitude = posi[0];
+        f.longitude = posi[1];
+        f.altitudeFt = posi[2] * kFeetPerMetre;
+        f.pitch = posi[3];
+        f.roll = posi[4];
+        f.trueHeading = posi[5];
+        f.gear = static_cast<float>(posi[6]);
+
+        const double where[3] = {f.latitude, f.longitude, f.altitudeFt * kMetresPerFoot};
+        double terrain[11] = {};
+        if (getTERR(m_terrSocket, where, terrain, 0) == 0) {
+            f.terrainElevationFt = static_cast<float>(terrain[2] * kFeetPerMetre);
+
+            XpcControls c;
+            if (getCTRL(m_ctrlSocket, &c, 0) == 0) {
+                f.elevator = c.elevator;
+                f.aileron = c.aileron;
+                f.rudder = c.rudder;
+                f.throttle = c.throttle;
+                f.flaps = c.flaps;
+                f.speedBrake = c.speedBrake;
+
+                if (getDREFs(m_drefSocket, xpcDrefNames, m_drefValues, kXpcDrefCount, xpcDrefSizes) == 0) {
+                    float *const *v = m_drefValues;
+                    f.indicatedAirspeed = v[0][0];
+                    f.trueAirspeed = static_cast<float>(v[1][0] * kKnotsPerMetrePerSecond);
+                    f.groundSpeed = static_cast<float>(v[2][0] * kKnotsPerMetrePerSecond);
+                    f.mach = v[3][0];
+                    f.angleOfAttack = v[4][0];
+                    f.verticalSpeed = v[5][0];
+                    f.windSpeed = v[6][0];
+                    f.windDirection = v[7][0];
+                    f.magneticHeading = v[8][0];
+                    f.surfaceType = truncated(v[9][0]);
+                    f.stallWarning = truncated(v[10][0]);
+                    f.radioAltitude = v[11][0];
+                    f.rollRatio = v[12][0];
+                    f.pitchRatio = v[13][0];
+                    f.autopilotMode = v[14][0];
+                    f.hasCrashed = v[15][0];
+                    for (int k = 0; k < 4; ++k)
+                        f.engineRpms[k] = v[16][k];
+                    f.engineRpm = v[16][0];
+                    for (int k = 0; k < 3; ++k)
+                        f.gearOnGround[k] = v[17][k];
+                    f.elevatorTrim = v[18][0];
+                    f.aileronTrim = v[19][0];
+                }
+            }
+        }
+    }
+    // The connection test: the values of this request stay in the buffers only.
+    connected = getDREFs(m_drefSocket, xpcDrefNames, m_drefValues, kXpcDrefCount, xpcDrefSizes) == 0 ? 1 : 0;
+
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    m_xp = f;
+    m_xpConnected = connected;
+}
+
+void CXpData::bridgeCycle()
+{
+    char buffer[1024];
+    std::memset(buffer, 0, sizeof buffer);
+    const std::int32_t n = m_bridgeSocket->recvFrom(buffer, sizeof buffer, nullptr);
+    takeBridgeDatagram(buffer, n);
+}
+
+bool CXpData::takeBridgeDatagram(const char *data, int length)
+{
+    // The bridges send a flag byte, seven unused bytes and N doubles, N = 44
+    // (MSFS 2020) or 43 (Prepar3D); up to 52 are read, the missing ones as 0.
+    if (length < 16 || length > kBridgeRecordBytes || (length - 8) % 8 != 0)
+        return false;
+    BridgeFields b;
+    std::memcpy(b.record, data, static_cast<std::size_t>(length));
+    b.indicatedAirspeed = bridgeValue(b.record, 6);
+    b.groundVelocity = bridgeValue(b.record, 8);
+    for (int i = 21; i < kBridgeValues; ++i) {
+        double v = bridgeValue(b.record, i);
+        if (i == 21 || i == 23 || i == 41 || i == 42)
+            v *= kDegreesPerRadian;
+        else if (i == 33)
+            v *= kSecondsPerMinute;
+        b.values21to51[i - 21] = v;
+    }
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    m_bridge = b;
+    return true;
+}
+
+void CXpData::publishSimState()
+{
+    const int mode = m_mode.load();
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    if (mode == 1) {
+        const XPlaneFields &f = m_xp;
+        SimState &s = xpSimState;
+        s.indicatedAirspeed = notNegative(f.indicatedAirspeed);
+        s.engineRpm = f.engineRpm;
+        s.angleOfAttack = f.angleOfAttack;
+        s.windSpeed = f.windSpeed;
+        s.windDirection = f.windDirection;
+        s.magneticHeading = f.magneticHeading;
+        s.surfaceType = f.surfaceType;
+        s.stallWarning = f.stallWarning;
+        s.heightAboveGround = f.radioAltitude;
+        s.groundSpeed = truncated(f.groundSpeed, kInvalidGroundSpeed);
+        s.pitchRatio = f.pitchRatio;
+        s.rollRatio = f.rollRatio;
+        s.autopilotMode = f.autopilotMode;
+        s.hasCrashed = f.hasCrashed;
+        s.elevator = f.elevator;
+        s.aileron = f.aileron;
+        s.rudder = f.rudder;
+        s.verticalSpeed = f.verticalSpeed;
+        for (int k = 0; k < 4; ++k)
+            s.engineRpms[k] = f.engineRpms[k];
+        for (int k = 0; k < 3; ++k)
+            s.gearOnGround[k] = f.gearOnGround[k];
+        s.elevatorTrim = f.elevatorTrim;
+        s.aileronTrim = f.aileronTrim;
+    } else if (mode == 2 || mode == 3) {
+        const BridgeFields &b = m_bridge;
+        auto v = [&b](int i) { return b.values21to51[i - 21]; };
+        SimState &s = bridgeSimState;
+        s.indicatedAirspeed = notNegative(static_cast<float>(b.indicatedAirspeed));
+        s.engineRpm = static_cast<float>(v(22));
+        s.angleOfAttack = static_cast<float>(v(21));
+        s.windSpeed = static_cast<float>(v(27));
+        s.windDirection = static_cast<float>(v(28));
+        s.magneticHeading = static_cast<float>(v(23));
+        s.surfaceType = truncated(v(24));
+        s.stallWarning = truncated(v(26));
+        s.heightAboveGround = static_cast<float>(v(25));
+        s.groundSpeed = truncated(b.groundVelocity, kInvalidGroundSpeed);
+        s.autopilotMaster = static_cast<float>(v(29));
+        s.flightDirectorPitch = static_cast<float>(v(30));
+        s.flightDirectorBank = static_cast<float>(v(31));
+        s.autopilotAvailable = static_cast<float>(v(32));
+        s.verticalSpeed = static_cast<float>(v(33));
+        for (int k = 0; k < 4; ++k)
+            s.engineRpms[k] = static_cast<float>(v(34 + k));
+        for (int k = 0; k < 3; ++k)
+            s.gearOnGround[k] = static_cast<float>(v(38 + k));
+        s.elevatorTrim = static_cast<float>(v(41));
+        s.aileronTrim = static_cast<float>(v(42));
+        for (int k = 0; k < 9; ++k)
+            s.extraValues[k] = static_cast<float>(v(43 + k));
+    }
+}
+
+int CXpData::isSimConnected()
+{
+    const int mode = m_mode.load();
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    if (mode == 1)
+        return m_xpConnected;
+    if (mode == 2 || mode == 3)
+        return m_bridge.record[0];
+    return 0;
+}
+
+CXpData::XPlaneFields CXpData::xplaneFields() const
+{
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    return m_xp;
+}
+
+CXpData::BridgeFields CXpData::bridgeFields() const
+{
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    return m_bridge;
+}
+
+int CXpData::xplaneConnected() const
+{
+    std::lock_guard<std::mutex> lock(m_valuesMutex);
+    return m_xpConnected;
 }
