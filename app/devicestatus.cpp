@@ -1,36 +1,5 @@
 #include "devicestatus.h"
 
-QString versionWordText(uint32_t word)
-{
-    return QStringLiteral("V %1.%2.%3")
-        .arg(word & 0xFFu)
-        .arg((word >> 8) & 0xFFu)
-        .arg((word >> 16) & 0xFFu);
-}
-
-static QString twoDigits(uint32_t v)
-{
-    return v <= 9 ? QStringLiteral("0%1").arg(v) : QString::number(v);
-}
-
-int deviceTypeOfBuildWord(uint32_t word)
-{
-    const uint32_t e = word & 0xFFu;
-    return (e == 1 || e == 2) ? 1 : 99;
-}
-
-QString buildWordText(uint32_t word, int *deviceType)
-{
-    const uint32_t e = word & 0xFFu;
-    const uint32_t d = (word >> 8) & 0x7Fu;
-    const uint32_t c = (word >> 15) & 0x0Fu;
-    const uint32_t b = (word >> 19) & 0x1Fu;
-    const uint32_t a = (word >> 24) & 0xFFu;
-    if (deviceType)
-        *deviceType = deviceTypeOfBuildWord(word);
-    return twoDigits(e) + '.' + twoDigits(d) + twoDigits(c) + twoDigits(b) + '.' + twoDigits(a);
-}
-
 static StatusDecision fault(LampColour lamp, const char *text, int latch)
 {
     StatusDecision d;

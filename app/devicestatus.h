@@ -1,17 +1,9 @@
 #pragma once
-// Decisions of the device status display (lamps, texts, fault latches) and the
-// texts of the device identity words, without widgets.
+// Decisions of the device status display (lamps, texts, fault latches) and of
+// the live-data poll interval, without widgets.
 
 #include <QString>
 #include <cstdint>
-
-// "V a.b.c" from the three low bytes of a version word (top byte not shown).
-QString versionWordText(uint32_t word);
-
-// The packed build word as "EE.DDCCBB.AA"; deviceType receives 1 for the
-// product codes of this device family (1, 2) and 99 otherwise.
-QString buildWordText(uint32_t word, int *deviceType);
-int deviceTypeOfBuildWord(uint32_t word);
 
 enum class LampColour { Unchanged, Red, Green, Yellow };
 

@@ -1,4 +1,4 @@
-// Identity texts, fault decisions and latches of the status display.
+// Fault decisions and latches of the status display.
 #include "devicestatus.h"
 
 #include <QtTest>
@@ -7,50 +7,11 @@ class TestStatusTexts : public QObject
 {
     Q_OBJECT
 private slots:
-    void versionText();
-    void buildWordText_data();
-    void buildWordText();
     void systemStates();
     void axisStates();
     void latchesAnnounceOncePerGroupClear();
     void sendRateInterval();
 };
-
-void TestStatusTexts::versionText()
-{
-    QCOMPARE(versionWordText(0xFF0A0B0Cu), QStringLiteral("V 12.11.10"));
-    QCOMPARE(versionWordText(0x00030201u), QStringLiteral("V 1.2.3"));
-    QCOMPARE(versionWordText(0u), QStringLiteral("V 0.0.0"));
-}
-
-static uint32_t packBuild(uint32_t e, uint32_t d, uint32_t c, uint32_t b, uint32_t a)
-{
-    return e | (d << 8) | (c << 15) | (b << 19) | (a << 24);
-}
-
-void TestStatusTexts::buildWordText_data()
-{
-    QTest::addColumn<uint>("word");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("type");
-    QTest::newRow("example") << uint(packBuild(1, 23, 5, 9, 12)) << "01.230509.12" << 1;
-    QTest::newRow("product 2") << uint(packBuild(2, 24, 3, 5, 7)) << "02.240305.07" << 1;
-    QTest::newRow("product 3") << uint(packBuild(3, 24, 3, 5, 7)) << "03.240305.07" << 99;
-    QTest::newRow("product 0") << uint(packBuild(0, 0, 0, 0, 0)) << "00.000000.00" << 99;
-    QTest::newRow("wide fields") << uint(packBuild(255, 127, 15, 31, 255)) << "255.1271531.255" << 99;
-    QTest::newRow("ten") << uint(packBuild(10, 10, 10, 10, 10)) << "10.101010.10" << 99;
-}
-
-void TestStatusTexts::buildWordText()
-{
-    QFETCH(uint, word);
-    QFETCH(QString, text);
-    QFETCH(int, type);
-    int deviceType = -5;
-    QCOMPARE(::buildWordText(word, &deviceType), text);
-    QCOMPARE(deviceType, type);
-    QCOMPARE(deviceTypeOfBuildWord(word), type);
-}
 
 void TestStatusTexts::systemStates()
 {
