@@ -12,6 +12,7 @@ uint8_t mainOutReport[DeviceFrame::ReportSize] = {};
 uint8_t secondOutReport[DeviceFrame::ReportSize] = {};
 uint8_t mainInBuffer[DeviceFrame::Size] = {};
 uint8_t secondInBuffer[DeviceFrame::Size] = {};
+uint32_t mainReportsRead = 0;
 
 namespace {
 QString hexSpaced(const uint8_t *p, int n)
@@ -158,6 +159,7 @@ int USB_HID::readMainFrame(int timeoutMs)
     }
     if (linkMode == 1)
         errorCount = 0;
+    ++mainReportsRead;
     // A short report leaves the rest of the frame zero rather than stale.
     if (n < DeviceFrame::Size)
         std::memset(mainInBuffer + n, 0, size_t(DeviceFrame::Size - n));

@@ -25,6 +25,9 @@ extern uint8_t mainOutReport[DeviceFrame::ReportSize];
 extern uint8_t secondOutReport[DeviceFrame::ReportSize];
 extern uint8_t mainInBuffer[DeviceFrame::Size];
 extern uint8_t secondInBuffer[DeviceFrame::Size];
+// Reports that arrived from the main device (any CRC); lets a waiting sender
+// tell "a report was read" from "the shadow is still cleared".
+extern uint32_t mainReportsRead;
 
 // Waits ms milliseconds in a local event loop: timers, painting and user slots
 // keep running meanwhile. 0 returns after one pass of the event loop.

@@ -1,0 +1,343 @@
+// The emulated device behind the hidapi stand-in: what it answers, how it
+// misbehaves on request, and how the emulated yoke moves.
+#include <QtTest>
+#include <cmath>
+#include <cstring>
+#include <hidapi.h>
+#include <vector>
+
+#include "hid_standin.h"
+
+namespace {
+DeviceEmulator &emu() { return HidStandin::emulator(); }
+
+uint16_t modbus(const uint8_t *d, size_t n)
+{
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= d[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+float f32(const uint8_t *p)
+{
+    float f;
+    std::memcpy(&f, p, 4);
+    return f;
+}
+
+void putF32(uint8_t *p, float f) { std::memcpy(p, &f, 4); }
+
+struct Reply {
+    int result = 0;
+    uint8_t f[64] = {};
+    bool crcOk() const { return uint16_t(f[62] | (f[63] << 8)) == modbus(f, 62); }
+};
+}
+
+class TestDeviceEmulator : public QObject
+{
+    Q_OBJECT
+    hid_device *dev = nullptr;
+    uint8_t seq = 0;
+
+    int send(uint8_t cmd, const std::vector<uint8_t> &payload = {}, uint8_t len = 0xFF)
+    {
+        uint8_t r[65] = {0x81, 0xAE, seq, 1, cmd, uint8_t(len == 0xFF ? payload.size() : len)};
+        std::memcpy(r + 6, payload.data(), payload.size());
+        const uint16_t crc = modbus(r + 1, 62);
+        r[63] = uint8_t(crc);
+        r[64] = uint8_t(crc >> 8);
+        ++seq;
+        return hid_write(dev, r, 65);
+    }
+    Reply read()
+    {
+        Reply rep;
+        rep.result = hid_read_timeout(dev, rep.f, 64, 3);
+        return rep;
+    }
+    Reply ask(uint8_t cmd, const std::vector<uint8_t> &payload = {})
+    {
+        send(cmd, payload);
+        return read();
+    }
+
+private slots:
+    void init();
+    void cleanup();
+    void enumeration();
+    void everyCommandIsEchoed_data();
+    void everyCommandIsEchoed();
+    void systemRecord();
+    void channelRecordsWriteSaveAndFactoryReset();
+    void firmwareUpdate();
+    void misbehaviour();
+    void replyQueueIsBounded();
+    void yokeFollowsForceAndSpringsBack();
+    void closingDropsPendingReplies();
+};
+
+void TestDeviceEmulator::init()
+{
+    HidStandin::reset();
+    emu().behaviour().readWaits = false;
+    hid_device_info *list = hid_enumerate(0x0483, 0x572C);
+    QVERIFY(list);
+    dev = hid_open_path(list->path);
+    hid_free_enumeration(list);
+    QVERIFY(dev);
+    seq = 0;
+}
+
+void TestDeviceEmulator::cleanup()
+{
+    if (dev)
+        hid_close(dev);
+    dev = nullptr;
+    QCOMPARE(HidStandin::openHandles(), 0);
+}
+
+void TestDeviceEmulator::enumeration()
+{
+    emu().behaviour().interfaces = {0, -1};
+    hid_device_info *list = hid_enumerate(0x0483, 0x572C);
+    QVERIFY(list && list->next && !list->next->next);
+    QCOMPARE(list->interface_number, 0);
+    QCOMPARE(list->next->interface_number, -1);
+    hid_free_enumeration(list);
+    QVERIFY(!hid_enumerate(0x3138, 0x3134));
+    emu().behaviour().secondDevicePresent = true;
+    list = hid_enumerate(0x3138, 0x3134);
+    QVERIFY(list);
+    QCOMPARE(list->interface_number, 1);
+    hid_free_enumeration(list);
+    emu().behaviour().present = false;
+    QVERIFY(!hid_enumerate(0x0483, 0x572C));
+    QVERIFY(!hid_open_path("emu:main:1"));
+}
+
+void TestDeviceEmulator::everyCommandIsEchoed_data()
+{
+    QTest::addColumn<int>("cmd");
+    QTest::addColumn<int>("sentLength");
+    QTest::addColumn<int>("replyLength");
+    QTest::newRow("0x10") << 0x10 << 0 << 20;
+    QTest::newRow("0x11") << 0x11 << 20 << 1;
+    QTest::newRow("0x12") << 0x12 << 1 << 52;
+    QTest::newRow("0x13") << 0x13 << 52 << 1;
+    QTest::newRow("0x14") << 0x14 << 1 << 52;
+    QTest::newRow("0x15") << 0x15 << 52 << 1;
+    QTest::newRow("0x16") << 0x16 << 0 << 1;
+    QTest::newRow("0x17") << 0x17 << 0 << 1;
+    QTest::newRow("0x19") << 0x19 << 0 << 1;
+    QTest::newRow("0x30") << 0x30 << 1 << 13;
+    QTest::newRow("0x31") << 0x31 << 20 << 1;
+    QTest::newRow("0x32 input") << 0x32 << 13 << 1;
+    QTest::newRow("0x32 effect") << 0x32 << 21 << 1;
+    QTest::newRow("0x40") << 0x40 << 21 << 1;
+    QTest::newRow("0x42") << 0x42 << 24 << 1;
+    QTest::newRow("0x43") << 0x43 << 1 << 5;
+    QTest::newRow("0x44") << 0x44 << 6 << 0;
+}
+
+void TestDeviceEmulator::everyCommandIsEchoed()
+{
+    QFETCH(int, cmd);
+    QFETCH(int, sentLength);
+    QFETCH(int, replyLength);
+    seq = 200;
+    std::vector<uint8_t> payload(size_t(sentLength), 0);
+    if (sentLength > 0)
+        payload[0] = 1;   // channel 1 where a channel is asked for
+    QCOMPARE(send(uint8_t(cmd), payload), 65);
+    const Reply r = read();
+    QCOMPARE(r.result, 64);
+    QVERIFY(r.crcOk());
+    QCOMPARE(int(r.f[0]), 0xAE);
+    QCOMPARE(int(r.f[1]), 200);
+    QCOMPARE(int(r.f[2]), 7);
+    QCOMPARE(int(r.f[3]), cmd);
+    QCOMPARE(int(r.f[4]), replyLength);
+    for (int i = 5 + replyLength; i < 62; ++i)
+        QCOMPARE(int(r.f[i]), 0);
+    QCOMPARE(emu().framesWritten(uint8_t(cmd)), 1);
+    QCOMPARE(read().result, 0);   // one frame per command
+}
+
+void TestDeviceEmulator::systemRecord()
+{
+    const Reply r = ask(0x10);
+    const uint32_t serial = uint32_t(r.f[13] | (r.f[14] << 8) | (r.f[15] << 16) | (uint32_t(r.f[16]) << 24));
+    QCOMPARE(int(serial & 0xFF), 1);   // product code of this device family
+    QCOMPARE(int(r.f[17]), 2);         // two channels
+    // A write changes the hardware version but not the channel count.
+    std::vector<uint8_t> p(20, 0);
+    p[0] = 9;
+    p[12] = 5;
+    QCOMPARE(int(ask(0x11, p).f[5]), 1);
+    const Reply r2 = ask(0x10);
+    QCOMPARE(int(r2.f[5]), 9);
+    QCOMPARE(int(r2.f[17]), 2);
+}
+
+void TestDeviceEmulator::channelRecordsWriteSaveAndFactoryReset()
+{
+    Reply r = ask(0x14, {1});
+    QCOMPARE(int(r.f[5]), 1);
+    QCOMPARE(f32(r.f + 14), 60.0f);   // roll force limit
+    std::vector<uint8_t> rec(r.f + 5, r.f + 57);
+    putF32(rec.data() + 45, 55.5f);   // default speed at record offset 50
+    QCOMPARE(int(ask(0x15, rec).f[5]), 1);
+    QCOMPARE(f32(ask(0x14, {1}).f + 50), 55.5f);
+    QCOMPARE(f32(ask(0x12, {1}).f + 50), 40.0f);   // channel record untouched
+    QCOMPARE(int(ask(0x16).f[5]), 1);
+    QCOMPARE(emu().flashSaves(), 1);
+    QCOMPARE(int(ask(0x17).f[5]), 1);
+    QCOMPARE(f32(ask(0x14, {1}).f + 50), 40.0f);
+    // Channels other than 0 and 1 fail.
+    QCOMPARE(int(ask(0x12, {2}).f[4]), 1);
+    QCOMPARE(int(ask(0x13, std::vector<uint8_t>(52, 2)).f[5]), 0);
+}
+
+void TestDeviceEmulator::firmwareUpdate()
+{
+    QCOMPARE(int(ask(0x43, {0}).f[7]), 0);
+    QCOMPARE(int(ask(0x18).f[5]), 1);   // into boot mode
+    QVERIFY(emu().bootMode());
+    QCOMPARE(int(ask(0x43, {0}).f[7]), 3);
+    QCOMPARE(int(ask(0x18).f[5]), 1);   // start: ready for blocks
+    for (int i = 0; i < 3; ++i) {
+        std::vector<uint8_t> block(57, 0xEE);
+        block[0] = uint8_t(i);
+        block[1] = 0;
+        send(0x18, block);
+    }
+    QCOMPARE(emu().pendingReplies(), 3);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(int(read().f[5]), 1);
+    QCOMPARE(read().result, 0);   // verdict only after a pause
+    QTest::qWait(120);
+    const Reply verdict = read();
+    QCOMPARE(int(verdict.f[3]), 0x18);
+    QCOMPARE(int(verdict.f[5]), 3);
+    QVERIFY(!emu().bootMode());
+
+    // Out-of-order blocks are judged invalid; so is anything when told to.
+    ask(0x18);
+    ask(0x18);
+    std::vector<uint8_t> block(57, 0);
+    block[0] = 5;
+    send(0x18, block);
+    read();
+    QTest::qWait(120);
+    QCOMPARE(int(read().f[5]), 2);
+
+    emu().behaviour().bootEntryFails = true;
+    QCOMPARE(int(ask(0x18).f[5]), 0);
+}
+
+void TestDeviceEmulator::misbehaviour()
+{
+    emu().behaviour().silent = true;
+    QCOMPARE(ask(0x10).result, 0);
+    emu().behaviour().silent = false;
+
+    emu().behaviour().channelCountOverride = 3;
+    QCOMPARE(int(ask(0x10).f[17]), 3);
+    emu().behaviour().channelCountOverride = -1;
+
+    emu().behaviour().replyDelayReads = 2;
+    send(0x30, {0});
+    QCOMPARE(read().result, 0);
+    QCOMPARE(read().result, 0);
+    QCOMPARE(read().result, 64);
+    emu().behaviour().replyDelayReads = 0;
+
+    emu().behaviour().corruptCrcCount = 1;
+    QVERIFY(!ask(0x30, {0}).crcOk());
+    QVERIFY(ask(0x30, {0}).crcOk());
+
+    emu().behaviour().failReadCount = 2;
+    send(0x30, {0});
+    QCOMPARE(read().result, -1);
+    QCOMPARE(read().result, -1);
+    QCOMPARE(read().result, 64);
+
+    emu().behaviour().systemState = 2;
+    emu().behaviour().axisState[1] = 3;
+    Reply r = ask(0x43, {1});
+    QCOMPARE(int(r.f[5]), 1);
+    QCOMPARE(int(r.f[7]), 2);
+    QCOMPARE(int(r.f[8]), 3);
+    QVERIFY(r.f[6] >= 35);   // temperature
+
+    // A frame with a bad CRC is counted but not answered.
+    uint8_t bad[65] = {0x81, 0xAE, 1, 1, 0x10, 0};
+    QCOMPARE(hid_write(dev, bad, 65), 65);
+    QCOMPARE(read().result, 0);
+}
+
+void TestDeviceEmulator::replyQueueIsBounded()
+{
+    for (int i = 0; i < 40; ++i)
+        send(0x30, {0});
+    QCOMPARE(emu().pendingReplies(), 32);
+    QCOMPARE(emu().framesWritten(0x30), 40);
+}
+
+void TestDeviceEmulator::yokeFollowsForceAndSpringsBack()
+{
+    emu().setManualClock(true);
+    emu().advance(2.0);
+    const float idle = emu().position(0);
+    QVERIFY(std::fabs(idle) < 0.5f);
+    // Idle: a little motion, never still.
+    float lo = 1e9f, hi = -1e9f;
+    for (int i = 0; i < 40; ++i) {
+        emu().advance(0.05);
+        lo = std::min(lo, emu().position(0));
+        hi = std::max(hi, emu().position(0));
+    }
+    QVERIFY(hi - lo > 0.005f);
+    QVERIFY(hi - lo < 1.0f);
+
+    // A constant 8 N against the 2 N/unit centre spring settles near 4 units.
+    std::vector<uint8_t> p(13, 0);
+    putF32(p.data() + 1, 8.0f);
+    send(0x32, p);
+    read();
+    emu().advance(3.0);
+    QVERIFY2(std::fabs(emu().position(0) - 4.0f) < 0.5f, qPrintable(QString::number(emu().position(0))));
+    QVERIFY(std::fabs(emu().commandedForce(0)) < 1.0f);   // spring balances the input
+
+    Reply r = ask(0x30, {0});
+    QCOMPARE(int(r.f[5]), 0);
+    QVERIFY(std::fabs(f32(r.f + 6) - emu().position(0)) < 1e-6f);
+
+    // Released, it springs back towards the centre.
+    putF32(p.data() + 1, 0.0f);
+    send(0x32, p);
+    read();
+    emu().advance(3.0);
+    QVERIFY(std::fabs(emu().position(0)) < 0.5f);
+    // The roll axis was never pushed.
+    QVERIFY(std::fabs(emu().position(1)) < 0.5f);
+}
+
+void TestDeviceEmulator::closingDropsPendingReplies()
+{
+    send(0x10);
+    QCOMPARE(emu().pendingReplies(), 1);
+    hid_close(dev);
+    dev = nullptr;
+    QCOMPARE(emu().pendingReplies(), 0);
+    hid_close(reinterpret_cast<hid_device *>(0x1234));
+    QCOMPARE(HidStandin::badCloses(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestDeviceEmulator)
+#include "tst_device_emulator.moc"
