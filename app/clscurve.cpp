@@ -1,8 +1,445 @@
 #include "clscurve.h"
+#include "ui_clscurve.h"
+
+#include "cxpdata.h"
+#include "lockscreenw.h"
+#include "remap.h"
+#include "serialcomm.h"
+#include "setconf.h"
+#include "setini.h"
+#include "setting.h"
+#include "usbget.h"
+
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QPen>
+#include <cstring>
+
+namespace {
+const char kLampBase[] =
+    "min-width: 10px;min-height:10px;max-width:10px;max-height:10px;border-radius:5px; border:1px solid black;";
+}
 
 clscurve::clscurve(QWidget *parent)
     : QMainWindow(parent)
 {
-    setWindowTitle(tr("Korvel Tools V") + "2.2.8 -D");
-    resize(1200, 800);
+    // The link record's counters and the lamp styles.
+    errorCount = 0;
+    linkMode = 1;
+    lampRed = QString::fromLatin1(kLampBase) + QStringLiteral("background:red");
+    lampGreen = QString::fromLatin1(kLampBase) + QStringLiteral("background:green");
+    lampYellow = QString::fromLatin1(kLampBase) + QStringLiteral("background:yellow");
+
+    // The timers are members, constructed in their declaration order; the
+    // plain fields carry their start values. Build the form, which also binds
+    // the on_<name>_<signal> slots.
+    ui = new Ui::clscurve;
+    ui->setupUi(this);
+
+    setWindowTitle(tr("Korvel Tools V") + QStringLiteral("2.2.8 -D"));
+
+    lockScreen = new lockScreenW();
+    remapWindow = new Remap();
+    setConf = new SetConf();
+    settingPage = new setting();
+    settingPage->setWindowTitle(QStringLiteral("Factory Settings"));
+
+    // The simulator reader: X-Plane mode, inactive; the only other thread.
+    xpData = new CXpData();
+    xpData->start();
+
+    // Form adjustments.
+    ui->textEdit_Debug->hide();
+    ui->updatabar->hide();
+    const QString boldSpaced = QStringLiteral("QGroupBox{ font-weight: bold; }");
+    for (QWidget *w : {static_cast<QWidget *>(ui->deviceGroupBox_2), static_cast<QWidget *>(ui->deviceGroupBox),
+                       static_cast<QWidget *>(ui->deviceGroupBox_3), static_cast<QWidget *>(ui->serialPortGroupBox_12),
+                       static_cast<QWidget *>(ui->serialPortGroupBox_7), static_cast<QWidget *>(ui->serialPortGroupBox_8),
+                       static_cast<QWidget *>(ui->serialPortGroupBox_9), static_cast<QWidget *>(ui->serialPortGroupBox_10),
+                       static_cast<QWidget *>(ui->serialPortGroupBox_11), static_cast<QWidget *>(ui->deviceGroupBox_5),
+                       static_cast<QWidget *>(ui->deviceGroupBox_6), static_cast<QWidget *>(ui->deviceGroupBox_7)})
+        w->setStyleSheet(boldSpaced);
+    ui->label_69->hide();
+    ui->comboBox_port->hide();
+    ui->pushButton_searchPort->hide();
+    ui->label_deviceLed->setStyleSheet(lampYellow);
+    ui->label_flightSimLed->setStyleSheet(lampYellow);
+    ui->label_faultLed->setStyleSheet(lampYellow);
+    ui->label_faultLed_2->setStyleSheet(lampYellow);
+    ui->label_faultLed_3->setStyleSheet(lampYellow);
+    ui->label_deviceConState->setText(QStringLiteral("Device Offline"));
+    ui->label_flightSimConState->setText(QStringLiteral("FlightSim Not Connected"));
+    ui->label_faultState->setText(QStringLiteral("Pitch No Fault Response"));
+    ui->label_faultState_2->setText(QStringLiteral("Roll No Fault Response"));
+    ui->label_faultState_3->setText(QStringLiteral("SYS No Fault Response"));
+    ui->LCD->setMode(QLCDNumber::Dec);
+    ui->LCD->setSegmentStyle(QLCDNumber::Flat);
+    ui->LCD->setStyleSheet(QStringLiteral("background:transparent;color:#000000"));
+    ui->yoke_lable_ldle_3->hide();
+    ui->LCD->hide();
+    ui->lableAP->setText(QStringLiteral("AutoPilot State"));
+    ui->AP_state->setStyleSheet(lampYellow);
+    mirrors = CheckBoxMirrors();
+    ui->Test->hide();
+    ui->serialPortGroupBox_9->hide();
+    ui->serialPortGroupBox_10->hide();
+    ui->lineEdit_airplane_speed->hide();
+    ui->label->hide();
+    ui->label_2->hide();
+    ui->setting->hide();
+
+    std::memset(txShadow, 0, sizeof txShadow);
+    std::memset(rxShadow, 0, sizeof rxShadow);
+
+    connect(&effectTimer, &QTimer::timeout, this, &clscurve::sendEffect);
+
+    // The serial object's signal has no argument while the slot takes one, so
+    // this connection is refused (only a warning in the log), as it always was.
+    serial = new Serial();
+    connect(serial, SIGNAL(readSignal()), this, SLOT(readSerialData()));
+
+    baseSerial = new BaseSerialComm();
+    connect(baseSerial, SIGNAL(errorOccurred(QSerialPort::SerialPortError)), this,
+            SLOT(slots_errorHandler(QSerialPort::SerialPortError)));
+    baseSerial->setReadBufferSize(serialReadBufferSize);
+
+    connect(&serialDisplayTimer, &QTimer::timeout, this, &clscurve::slots_rxDisplayTxt);
+    serialDisplayTimer.start(10);
+
+    secondLink = new USB_HID;
+    secondLink->errorCount = 0;
+    secondLink->linkMode = 1;
+    usbget = new USBGET(nullptr);
+
+    const QString boldTight = QStringLiteral("QGroupBox{font-weight: bold;}");
+    for (QWidget *w : {static_cast<QWidget *>(ui->yoke), static_cast<QWidget *>(ui->Ground),
+                       static_cast<QWidget *>(ui->Turbulences), static_cast<QWidget *>(ui->Stick),
+                       static_cast<QWidget *>(ui->motor), static_cast<QWidget *>(ui->Configure),
+                       static_cast<QWidget *>(ui->Sys), static_cast<QWidget *>(ui->AP)})
+        w->setStyleSheet(boldTight);
+    ui->groupBox->setStyleSheet(boldSpaced);
+    ui->groupBox_5->setStyleSheet(boldSpaced);
+    ui->serialPortGroupBox_13->setStyleSheet(boldSpaced);
+
+    // Effect settings: factory defaults on a first start, then the stored set.
+    ini = new setini(QStringLiteral("Effect.ini"));
+    const int state = ini->initDefaults();
+    if (state == 0 || state == 1) {
+        ini->loadBaseProfile();
+        ui->user_conf->setChecked(false);
+        ui->defult_conf->setChecked(true);
+    } else if (state == 2) {
+        ini->loadUserProfile(QString::number(ini->serial_num));
+        ui->user_conf->setChecked(true);
+        ui->defult_conf->setChecked(false);
+    }
+    uiChange();
+
+    connect(lockScreen, SIGNAL(sendShowSetting()), this, SLOT(showSetting()));
+    connect(remapWindow, SIGNAL(saveKeySet(uint16_t)), this, SLOT(sendKeyRemap(uint16_t)));
+    connect(remapWindow, SIGNAL(masterkey(uint8_t)), this, SLOT(sendRemap(uint8_t)));
+    connect(setConf, SIGNAL(confGet()), this, SLOT(confGet()));
+    connect(setConf, SIGNAL(confSend(int)), this, SLOT(confChange(int)));
+    connect(setConf, SIGNAL(loadProfile()), this, SLOT(on_pushButton_loadProfile_clicked()));
+    connect(setConf, SIGNAL(saveProfile()), this, SLOT(on_pushButton_saveProfile_clicked()));
+    connect(setConf, SIGNAL(factoryreset()), this, SLOT(on_pushButton_FactoryReset_clicked()));
+    connect(setConf, SIGNAL(readyupdate()), this, SLOT(on_ReadyUpdata_clicked()));
+    connect(setConf, SIGNAL(loadFirmware()), this, SLOT(on_pushButton_loadFireware_clicked()));
+    connect(setConf, SIGNAL(startUpdate()), this, SLOT(on_pushButton_startUpdate_clicked()));
+    connect(setConf, SIGNAL(exitbootmode()), this, SLOT(ExitMode()));
+    connect(settingPage, SIGNAL(send_Configure_COM(int)), this, SLOT(doConfigureUpdate(int)));
+    connect(settingPage, SIGNAL(send_uart_Config_u32(UART_set_sys_config_t *)), this,
+            SLOT(doConfigWrite_uart_u32(UART_set_sys_config_t *)));
+    connect(settingPage, SIGNAL(send_uart_Config_chan(uint8_t, UART_set_chan_config_t *)), this,
+            SLOT(doConfigWrite_uart_chan(uint8_t, UART_set_chan_config_t *)));
+    connect(settingPage, SIGNAL(send_Fre_Peridic(int)), this, SLOT(doFre_Peridic(int)));
+    connect(settingPage, SIGNAL(send_Peridic_switch(int)), this, SLOT(onChannel_num_send(int)));
+    connect(settingPage, SIGNAL(send_uart_force_input(UART_set_channel_intForce_t *)), this,
+            SLOT(do_force_input(UART_set_channel_intForce_t *)));
+    connect(settingPage, SIGNAL(send_uart_trimAP_switch(UART_set_channel_switch_t *)), this,
+            SLOT(do_TrimConteol_pitch(UART_set_channel_switch_t *)));
+    connect(this, SIGNAL(sendUARTget_sys_config(UART_get_sys_config_t *)), settingPage,
+            SLOT(onUARTget_sys_config(UART_get_sys_config_t *)));
+    connect(this, SIGNAL(sendUARTget_config_config(uint8_t, UART_get_chan_config_t *)), settingPage,
+            SLOT(onUARTget_channel_config(uint8_t, UART_get_chan_config_t *)));
+    connect(this, SIGNAL(sendUARTget_sys_config(UART_get_sys_config_t *)), this,
+            SLOT(onUARTget_sys_config(UART_get_sys_config_t *)));
+    connect(this, SIGNAL(sendUARTget_config_value(uint8_t, UART_get_chan_config_t *)), this,
+            SLOT(onUARTget_channel_config(uint8_t, UART_get_chan_config_t *)));
+    connect(this, SIGNAL(send_uart_Config_chan(uint8_t, UART_set_chan_config_t *)), this,
+            SLOT(doConfigWrite_uart_user_chan(uint8_t, UART_set_chan_config_t *)));
+    connect(ui->pushButtonFocPos, SIGNAL(clicked()), this, SLOT(OnFocPosWrite()));
+    connect(ui->action_1, SIGNAL(triggered()), this, SLOT(onLockSet_clicked()));
+    connect(ui->actionKey_Remap, SIGNAL(triggered()), this, SLOT(keyRemap()));
+    connect(ui->actionConf_Setting, SIGNAL(triggered()), this, SLOT(setConfInit()));
+    connect(ui->actionAbout_Application, SIGNAL(triggered()), this, SLOT(aboutQsak()));
+    connect(ui->actionAbout_Hardware, SIGNAL(triggered()), this, SLOT(aboutSystem()));
+
+    initParameterTree();
+    connect(ui->view->selectionModel(), SIGNAL(selectionChanged(QItemSelection, QItemSelection)), this,
+            SLOT(updateActions()));
+
+    setupCurvePlot();
+
+    ui->actionConf_Setting->setVisible(false);
+    ui->ExitBoot->setEnabled(false);
+    // The "test" and parameter-table pages are development aids.
+    ui->tabWidget_3->removeTab(4);
+    ui->tabWidget_3->removeTab(4);
+
+    // A stored choice outside the three items would select no item and run
+    // the choice slot with an empty text; it counts as X-Plane.
+    int simIndex = ini->simulator();
+    if (simIndex < 0 || simIndex > 2)
+        simIndex = 0;
+    ui->devicesComboBox_FSimSW->setCurrentIndex(simIndex);
+}
+
+void clscurve::setupCurvePlot()
+{
+    QCustomPlot *plot = ui->customplot1;
+    for (int i = 0; i < 8; ++i)
+        plot->addGraph();
+    plot->graph(0)->setPen(QPen(Qt::blue));
+    QPen dashed;
+    dashed.setStyle(Qt::DashLine);
+    plot->graph(2)->setPen(dashed);
+    plot->graph(3)->setPen(dashed);
+    plot->graph(4)->setPen(QPen(Qt::red));
+    plot->graph(5)->setPen(QPen(Qt::red));
+    plot->graph(6)->setPen(QPen(Qt::black));
+    plot->graph(7)->setPen(QPen(Qt::black));
+
+    plot->xAxis->setRange(-100, 100);
+    plot->yAxis->setRange(-120, 120);
+    plot->xAxis->setLabel(QStringLiteral("Position（mm）"));
+    plot->yAxis->setLabel(QStringLiteral("Force（N）"));
+    plot->xAxis->ticker()->setTickCount(11);
+    plot->yAxis->ticker()->setTickCount(11);
+
+    connect(plot->xAxis, SIGNAL(rangeChanged(QCPRange)), plot->xAxis2, SLOT(setRange(QCPRange)));
+    connect(plot->yAxis, SIGNAL(rangeChanged(QCPRange)), plot->yAxis2, SLOT(setRange(QCPRange)));
+
+    const QVector<double> vKeys{0.0, 0.0}, vValues{250.0, -250.0};
+    const QVector<double> hKeys{100.0, -100.0}, hValues{0.0, 0.0};
+    plot->graph(2)->setData(vKeys, vValues);
+    plot->graph(4)->setData(vKeys, vValues);
+    plot->graph(3)->setData(hKeys, hValues);
+    plot->graph(5)->setData(hKeys, hValues);
+
+    plot->graph(0)->rescaleAxes();
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    plot->replot();
+}
+
+clscurve::~clscurve()
+{
+    if (xpData) {
+        xpData->stop();
+        xpData->quit();
+        xpData->wait();
+        delete xpData;
+        xpData = nullptr;
+    }
+    if (usbget) {
+        usbget->quit();
+        usbget->wait();
+        delete usbget;
+        usbget = nullptr;
+    }
+    closeHid();
+    if (baseSerial) {
+        if (baseSerial->isOpen())
+            baseSerial->close();
+        delete baseSerial;
+        baseSerial = nullptr;
+    }
+    delete ui;
+    ui = nullptr;
+
+    // The rest of what the window owns goes with it.
+    delete serial;
+    delete secondLink;
+    delete ini;
+    delete lockScreen;
+    delete remapWindow;
+    delete setConf;
+    delete settingPage;
+}
+
+bool clscurve::checkOnline()
+{
+    if (isOnline())
+        return true;
+    QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Device Offline"));
+    return false;
+}
+
+// ---- timers ---------------------------------------------------------------
+
+int clscurve::txIntervalMs() const
+{
+    if (sendRate < 1)
+        return -1;
+    return 1000 / sendRate;
+}
+
+void clscurve::startTxTimer()
+{
+    const int interval = txIntervalMs();
+    if (interval < 0)
+        return;   // no interval can be computed: the poll stays as it is
+    txTimer.setTimerType(Qt::PreciseTimer);
+    txTimer.start(interval);
+    connect(&txTimer, &QTimer::timeout, this, &clscurve::slots_timeOutTx, Qt::UniqueConnection);
+}
+
+void clscurve::stopTxTimer()
+{
+    txTimer.stop();
+    disconnect(&txTimer, &QTimer::timeout, this, &clscurve::slots_timeOutTx);
+}
+
+void clscurve::startInfoTimer()
+{
+    txInforTimer.setTimerType(Qt::PreciseTimer);
+    txInforTimer.start(500);
+    connect(&txInforTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxInforTimer, Qt::UniqueConnection);
+}
+
+void clscurve::stopInfoTimer()
+{
+    txInforTimer.stop();
+    disconnect(&txInforTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxInforTimer);
+}
+
+void clscurve::startReplyPollTimer()
+{
+    replyPollTimer.setTimerType(Qt::PreciseTimer);
+    replyPollTimer.start(1);
+    connect(&replyPollTimer, &QTimer::timeout, this, &clscurve::dealWithSerialData, Qt::UniqueConnection);
+}
+
+void clscurve::stopReplyPollTimer()
+{
+    replyPollTimer.stop();
+    disconnect(&replyPollTimer, &QTimer::timeout, this, &clscurve::dealWithSerialData);
+}
+
+void clscurve::startSearchDeviceTimer()
+{
+    searchDeviceTimer.setTimerType(Qt::PreciseTimer);
+    searchDeviceTimer.start(100);
+    connect(&searchDeviceTimer, &QTimer::timeout, this, &clscurve::slots_timeOutSearchDvTimer,
+            Qt::UniqueConnection);
+}
+
+void clscurve::stopSearchDeviceTimer()
+{
+    searchDeviceTimer.stop();
+    disconnect(&searchDeviceTimer, &QTimer::timeout, this, &clscurve::slots_timeOutSearchDvTimer);
+    searchTickCount = 0;
+}
+
+void clscurve::startSimPollTimer()
+{
+    simPollTimer.setTimerType(Qt::PreciseTimer);
+    simPollTimer.start(16);
+    connect(&simPollTimer, &QTimer::timeout, this, &clscurve::slots_timeOutxplane, Qt::UniqueConnection);
+}
+
+void clscurve::stopSimPollTimer()
+{
+    simPollTimer.stop();
+    disconnect(&simPollTimer, &QTimer::timeout, this, &clscurve::slots_timeOutxplane);
+}
+
+void clscurve::startTrimTimer()
+{
+    trimTimer.setTimerType(Qt::PreciseTimer);
+    trimTimer.start(16);
+    connect(&trimTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxTrimTimer, Qt::UniqueConnection);
+}
+
+void clscurve::stopTrimTimer()
+{
+    trimTimer.stop();
+    disconnect(&trimTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxTrimTimer);
+}
+
+void clscurve::startFirmwareTimer()
+{
+    firmwareTimer.setTimerType(Qt::PreciseTimer);
+    firmwareTimer.start(100);
+    connect(&firmwareTimer, &QTimer::timeout, this, &clscurve::slots_timeOutUpdateFireware, Qt::UniqueConnection);
+}
+
+void clscurve::stopFirmwareTimer()
+{
+    firmwareTimer.stop();
+    disconnect(&firmwareTimer, &QTimer::timeout, this, &clscurve::slots_timeOutUpdateFireware);
+}
+
+void clscurve::startEffectTimer()
+{
+    // Its timeout was connected once, at construction.
+    effectTimer.setTimerType(Qt::PreciseTimer);
+    effectTimer.start(100);
+}
+
+void clscurve::stopEffectTimer()
+{
+    effectTimer.stop();
+}
+
+void clscurve::startDeviceTimers()
+{
+    startTxTimer();
+    startInfoTimer();
+    startTrimTimer();
+    startSimPollTimer();
+}
+
+void clscurve::stopDeviceTimers()
+{
+    stopTxTimerIfActive();
+    stopInfoTimerIfActive();
+    stopTrimTimerIfActive();
+    stopSimPollTimerIfActive();
+}
+
+void clscurve::stopTxTimerIfActive()
+{
+    if (txTimer.isActive())
+        stopTxTimer();
+}
+
+void clscurve::stopInfoTimerIfActive()
+{
+    if (txInforTimer.isActive())
+        stopInfoTimer();
+}
+
+void clscurve::stopTrimTimerIfActive()
+{
+    if (trimTimer.isActive())
+        stopTrimTimer();
+}
+
+void clscurve::stopSimPollTimerIfActive()
+{
+    if (simPollTimer.isActive())
+        stopSimPollTimer();
+}
+
+void clscurve::stopSearchDeviceTimerIfActive()
+{
+    if (searchDeviceTimer.isActive())
+        stopSearchDeviceTimer();
+}
+
+void clscurve::stopFirmwareTimerIfActive()
+{
+    if (firmwareTimer.isActive())
+        stopFirmwareTimer();
 }

@@ -1,0 +1,138 @@
+// The main window's parameter tree view and its general slots.
+#include "clscurve.h"
+#include "ui_clscurve.h"
+
+#include "lockscreenw.h"
+#include "setconf.h"
+#include "setting.h"
+#include "treemodel.h"
+
+#include <QDebug>
+#include <QHeaderView>
+#include <QTime>
+
+// ---- parameter tree ---------------------------------------------------------
+
+void clscurve::initParameterTree()
+{
+    const QStringList headers = treeHeaders("clscurve");
+    ui->view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    auto *model = new TreeModel(headers, readTreeProfileText());
+    treeModel = model;
+    ui->view->setModel(model);
+    for (int column = 0; column < model->columnCount(); ++column)
+        ui->view->resizeColumnToContents(column);
+
+    ui->view->expand(model->index(1, 0));
+    ui->view->expand(model->index(2, 0));
+
+    QHeaderView *header = ui->view->header();
+    header->resizeSection(0, 200);
+    header->resizeSection(1, 90);
+    header->resizeSection(2, 140);
+    header->resizeSection(3, 60);
+    header->resizeSection(4, 60);
+
+    connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged(QModelIndex)));
+}
+
+void clscurve::on_currentChanged(const QModelIndex &)
+{
+    const QModelIndex current = ui->view->currentIndex();
+    treeParentRow = ui->view->model() ? current.parent().row() : -1;
+    treeRow = current.row();
+}
+
+void clscurve::updateActions()
+{
+    ui->statusbar->setStyleSheet(QStringLiteral("color:black"));
+    const QModelIndex current = ui->view->currentIndex();
+    if (!current.isValid())
+        return;
+    ui->view->closePersistentEditor(current);
+    if (current.parent().isValid())
+        ui->statusbar->showMessage(tr("Position: (%1,%2)").arg(current.row()).arg(current.column()));
+    else
+        ui->statusbar->showMessage(tr("Position: (%1,%2) in top level").arg(current.row()).arg(current.column()));
+}
+
+// ---- secondary windows ------------------------------------------------------
+
+void clscurve::onLockSet_clicked()
+{
+    lockScreen->show();
+}
+
+void clscurve::showSetting()
+{
+    settingPage->show();
+    ui->textEdit_Debug->hide();
+    settingShownFlag = 1;
+}
+
+void clscurve::setConfInit()
+{
+    setConf->setParent(this, Qt::Tool);
+    setConf->show();
+    setConf->chanConfig[0] = chanSetImage[0];
+    setConf->chanConfig[1] = chanSetImage[1];
+    setConf->showConfValues();
+}
+
+// ---- boot mode and periodic polls -------------------------------------------
+
+void clscurve::ExitMode()
+{
+    static const uint8_t noPayload[DeviceFrame::MaxPayload] = {};
+    txFrame[DeviceFrame::OffStart] = DeviceFrame::Start;
+    txFrame[DeviceFrame::OffDeviceId] = deviceId;
+    txFrame[DeviceFrame::OffCommand] = CmdLeaveBoot;
+    txFrame[DeviceFrame::OffLength] = 0;
+    buildUsbFrame(noPayload);
+    ui->ExitBoot->setEnabled(false);
+    qDebug() << "ExitBootMode" << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}
+
+void clscurve::on_ExitBoot_clicked()
+{
+    ExitMode();
+}
+
+void clscurve::onChannel_num_send(int enable)
+{
+    if (enable != 0) {
+        startTxTimer();
+        startInfoTimer();
+    } else {
+        stopTxTimerIfActive();
+        stopInfoTimerIfActive();
+    }
+}
+
+void clscurve::doChannel_Configure_cls(int channel, int, int, float, int)
+{
+    if (channel == currentChannel)
+        settingPage->doChannelConfigure(channel);
+}
+
+void clscurve::doChannel_Configure_cls_ask(int channel, int, int, float, int)
+{
+    if (channel == currentChannel)
+        settingPage->doChannelConfigureAsk(channel);
+}
+
+// ---- slots that reach nothing -------------------------------------------------
+
+void clscurve::OnConnectUDP() {}
+void clscurve::OnConnectKorvelCLS() {}
+void clscurve::onSTOP_send() {}
+void clscurve::doUdpShowData() {}
+void clscurve::onspare_send() {}
+void clscurve::OnChangeChannel() {}
+void clscurve::onCommandWord_send() {}
+void clscurve::onAftLimit_send() { emit sendFocPosWrite(); }
+void clscurve::onCable_send() { emit sendFocPosWrite(); }
+void clscurve::onAft_send() { emit sendFocPosWrite(); }
+void clscurve::onfwd_send() { emit sendswitchsWrite(); }
+void clscurve::onJamPos_send() { emit sendswitchsWrite(); }

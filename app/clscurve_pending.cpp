@@ -1,0 +1,118 @@
+// Members of the main window whose subsystems are not built yet: each does
+// nothing until its own file defines it (delete the line here then).
+#include "clscurve.h"
+
+// -- device link and reply dispatch
+QByteArray clscurve::appendCrc16(QByteArray &) { return QByteArray(); }
+QByteArray clscurve::hexStringToBytes(const QString &) { return QByteArray(); }
+void clscurve::ReciveData(int) {}
+void clscurve::dealWithSerialData() {}
+void clscurve::jiaoyan(uint8_t *) {}
+void clscurve::jiaoyanchongfa(uint8_t *) {}
+void clscurve::slots_rxDisplayTxt() {}
+void clscurve::slots_serialRxCallback() {}
+void clscurve::readSerialData(QByteArray) {}
+void clscurve::initSerialPort() {}
+void clscurve::on_pushButton_searchPort_clicked() {}
+
+// -- device connection and status
+void clscurve::on_pushButton_openPort_clicked() {}
+void clscurve::on_pushButton_closePort_clicked() {}
+void clscurve::slots_timeOutSearchDvTimer() {}
+void clscurve::slots_timeOutTx() {}
+void clscurve::slots_timeOuttxInforTimer() {}
+void clscurve::doFre_Peridic(int) {}
+void clscurve::on_pushButton_channel_0_clicked() {}
+void clscurve::on_pushButton_channel_1_clicked() {}
+void clscurve::slots_errorHandler(QSerialPort::SerialPortError) {}
+void clscurve::onUARTget_sys_config(UART_get_sys_config_t *) {}
+void clscurve::showDeviceStatus(int) {}
+
+// -- live displays and curves
+void clscurve::onUARTget_channel_config(uint8_t, UART_get_chan_config_t *) {}
+void clscurve::plotLivePoint() {}
+void clscurve::updateLiveDisplays() {}
+void clscurve::updateDeviceLiveDisplays() {}
+
+// -- simulator
+void clscurve::on_devicesComboBox_FSimSW_currentIndexChanged(const QString &) {}
+void clscurve::on_pushButton_connect_Fsim_clicked() {}
+void clscurve::on_pushButton_Disconnect_Fsim_clicked() {}
+void clscurve::slots_timeOutxplane() {}
+void clscurve::on_pushButton_yoke_phy_change_clicked() {}
+void clscurve::on_pushButton_yoke_HWTrim_change_clicked() {}
+
+// -- effects
+void clscurve::on_Motor_checkBox_stateChanged(int) {}
+void clscurve::on_yoke_checkBox_stateChanged(int) {}
+void clscurve::on_wash_checkBox_stateChanged(int) {}
+void clscurve::on_Ground_enable_state_stateChanged(int) {}
+void clscurve::on_Turbulences_enable_state_stateChanged(int) {}
+void clscurve::on_Stick_enable_state_stateChanged(int) {}
+void clscurve::on_Stick_user_state_stateChanged(int) {}
+void clscurve::on_Stick_overspeed_state_stateChanged(int) {}
+void clscurve::on_AP_enable_stateChanged(int) {}
+void clscurve::on_dynamic_state_stateChanged(int) {}
+void clscurve::on_Trimstate_stateChanged(int) {}
+void clscurve::on_Ground_landing_stateChanged(int) {}
+void clscurve::on_yoke_enginetype_stateChanged(int) {}
+void clscurve::on_AP_enable_2_stateChanged(int) {}
+void clscurve::on_yoke_Rudder_stateChanged(int) {}
+void clscurve::on_yoke_Elevator_stateChanged(int) {}
+void clscurve::on_yoke_Aileron_stateChanged(int) {}
+void clscurve::on_Ground_Elevator_state_stateChanged(int) {}
+void clscurve::on_Ground_Aileron_state_stateChanged(int) {}
+void clscurve::on_Ground_Rudder_state_stateChanged(int) {}
+void clscurve::on_Stick_Elevator_stateChanged(int) {}
+void clscurve::on_Stick_Rudder_stateChanged(int) {}
+void clscurve::on_btn_test_clicked() {}
+void clscurve::on_btn_apply_clicked() {}
+void clscurve::on_btn_disable_clicked() {}
+void clscurve::on_pushButton_yoke_phy_enable_clicked() {}
+void clscurve::on_pushButton_yoke_phy_disable_clicked() {}
+void clscurve::on_pushButton_yoke_HWtrim_enable_clicked() {}
+void clscurve::on_pushButton_yoke_HWtrim_disable_clicked() {}
+void clscurve::on_pushButton_yoke_coupled_enable_clicked() {}
+void clscurve::on_pushButton_yoke_coupled_disable_clicked() {}
+void clscurve::on_softTrim_enable_2_clicked() {}
+void clscurve::on_softTrim_disable_2_clicked() {}
+void clscurve::sendEffect() {}
+void clscurve::slots_timeOuttxTrimTimer() {}
+void clscurve::do_TrimConteol_pitch(UART_set_channel_switch_t *) {}
+void clscurve::do_force_input(UART_set_channel_intForce_t *) {}
+void clscurve::OnFocPosWrite() {}
+
+// -- configuration commands
+void clscurve::doConfigureUpdate(int) {}
+void clscurve::doConfigureUpdate_chan(int) {}
+void clscurve::doConfigWrite_uart_u32(UART_set_sys_config_t *) {}
+void clscurve::doConfigWrite_uart_chan(uint8_t, UART_set_chan_config_t *) {}
+void clscurve::doConfigWrite_uart_user_chan(uint8_t, UART_set_chan_config_t *) {}
+void clscurve::on_pushButton_saveConfigure_clicked() {}
+void clscurve::on_pushButton_FactoryReset_clicked() {}
+void clscurve::on_pushButton_loadConfigure_clicked() {}
+void clscurve::on_pushButton_send_value_clicked() {}
+void clscurve::confGet() {}
+void clscurve::confChange(int) {}
+void clscurve::keyRemap() {}
+void clscurve::sendKeyRemap(uint16_t) {}
+void clscurve::sendRemap(uint8_t) {}
+void clscurve::on_pushButton_clicked() {}
+void clscurve::on_pushButton_2_clicked() {}
+void clscurve::on_Ini_rename_clicked() {}
+
+// -- profiles and dialogs
+void clscurve::on_user_conf_stateChanged(int) {}
+void clscurve::on_defult_conf_stateChanged(int) {}
+void clscurve::on_conf_save_clicked() {}
+void clscurve::on_conf_apply_clicked() {}
+void clscurve::on_pushButton_loadProfile_clicked() {}
+void clscurve::on_pushButton_saveProfile_clicked() {}
+void clscurve::aboutQsak() {}
+void clscurve::aboutSystem() {}
+
+// -- firmware
+void clscurve::on_ReadyUpdata_clicked() {}
+void clscurve::on_pushButton_startUpdate_clicked() {}
+void clscurve::on_pushButton_loadFireware_clicked() {}
+void clscurve::slots_timeOutUpdateFireware() {}

@@ -1,0 +1,6 @@
+#include "lockscreenw.h"
+
+lockScreenW::lockScreenW(QWidget *parent)
+    : QDialog(parent)
+{
+}

@@ -1,0 +1,14 @@
+#include "remap.h"
+
+Remap::Remap(QWidget *parent)
+    : QWidget(parent)
+{
+}
+
+void Remap::showKeyPair()
+{
+}
+
+void Remap::showMasterKey()
+{
+}
