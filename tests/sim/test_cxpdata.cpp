@@ -1,0 +1,460 @@
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sys/resource.h>
+#include <thread>
+
+#include "cudpsocket.h"
+#include "cxpdata.h"
+#include "simstate.h"
+#include "xplanestandin.h"
+
+namespace {
+
+// A bridge datagram: flag byte, seven unused bytes, n doubles.
+std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values = {})
+{
+    std::string d(8 + 8 * n, '\0');
+    d[0] = static_cast<char>(flag);
+    for (const auto &kv : values)
+        if (kv.first < n)
+            std::memcpy(&d[8 + 8 * kv.first], &kv.second, 8);
+    return d;
+}
+
+void sendTo(std::uint16_t port, const std::string &bytes)
+{
+    CUdpSocket s;
+    s.open("127.0.0.1", 0);
+    s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
+    s.close();
+}
+
+// Whether a UDP port on 127.0.0.1 can be bound right now (that is, nobody holds it).
+bool portFree(std::uint16_t port)
+{
+    platform::SocketHandle s = platform::udpOpen();
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = platform::socketBind(s, a) == 0;
+    platform::socketClose(s);
+    return ok;
+}
+
+double cpuSeconds()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Sends bridge datagrams until the reader has taken one that the predicate likes.
+template <typename Pred> bool feedUntil(CXpData &r, std::uint16_t port, const std::string &d, Pred done)
+{
+    for (int i = 0; i < 200; ++i) {
+        sendTo(port, d);
+        QTest::qWait(5);
+        r.publishSimState();
+        if (done())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestCXpData : public QObject
+{
+    Q_OBJECT
+private slots:
+    void absentXPlaneReadsNotConnected();
+    void xplaneValuesReachTheRecord();
+    void bridgeLengthsAndDerivedValues();
+    void unrepresentableNumbersAreSafe();
+    void switchingBindsAndReleasesExactlyTheSockets();
+    void switchingEndsRunningBridgePrograms();
+    void stopEndsTheThreadInEveryState();
+    void inactiveReaderIdlesAndWakesPromptly();
+    void publishNeverMixesTwoCycles();
+};
+
+void TestCXpData::absentXPlaneReadsNotConnected()
+{
+    CXpData r;
+    r.start();
+    r.setActive(1);
+    QTest::qWait(400);
+    QCOMPARE(r.xplaneConnected(), 0);
+    QCOMPARE(r.isSimConnected(), 0);
+    r.publishSimState();
+    QCOMPARE(xpSimState.engineRpm, 0.0f);
+    r.stop();
+    QVERIFY(r.wait(2000));
+}
+
+void TestCXpData::xplaneValuesReachTheRecord()
+{
+    XPlaneStandIn xp(49009);
+    QVERIFY(xp.start());
+    XPlaneAircraft a = defaultAircraft();
+    a.altitudeM = 1000.0;
+    a.terrainElevationM = 100.0;
+    a.elevator = 0.25f;
+    a.datarefs["sim/flightmodel/position/indicated_airspeed"] = {-4.0f};
+    a.datarefs["sim/flightmodel/position/groundspeed"] = {10.0f};
+    a.datarefs["sim/flightmodel2/misc/AoA_angle_degrees"] = {3.5f};
+    a.datarefs["sim/flightmodel/ground/surface_texture_type"] = {2.9f};
+    a.datarefs["sim/cockpit2/engine/indicators/engine_speed_rpm"] = {2400, 2401, 2402, 2403, 9, 9, 9, 9};
+    a.datarefs["sim/flightmodel2/gear/on_ground"] = {1, 0, 1};
+    a.datarefs["sim/cockpit2/gauges/indicators/radio_altimeter_height_ft_pilot"] = {2952.75f};
+    xp.setAircraft(a);
+
+    CXpData r;
+    r.start();
+    r.setActive(1);
+    QTRY_COMPARE_WITH_TIMEOUT(r.isSimConnected(), 1, 2000);
+    r.publishSimState();
+    const SimState &s = xpSimState;
+    QCOMPARE(s.indicatedAirspeed, 0.0f);    // negative airspeed is stored as 0
+    QCOMPARE(s.groundSpeed, 19);            // 10 m/s = 19.44 kn, truncated
+    QCOMPARE(s.angleOfAttack, 3.5f);
+    QCOMPARE(s.surfaceType, 2);
+    QCOMPARE(s.engineRpm, 2400.0f);
+    QCOMPARE(s.engineRpms[3], 2403.0f);
+    QCOMPARE(s.gearOnGround[1], 0.0f);
+    QCOMPARE(s.heightAboveGround, 2952.75f);
+    QCOMPARE(s.elevator, 0.25f);
+    const CXpData::XPlaneFields f = r.xplaneFields();
+    QVERIFY(std::abs(f.altitudeFt - 3280.84) < 1e-3);
+    QVERIFY(std::abs(f.terrainElevationFt - 328.084f) < 1e-3f);
+    // Terrain is asked for at the aircraft's own position, altitude in metres.
+    bool sawTerrain = false;
+    for (const auto &d : xp.received())
+        if (d.bytes.compare(0, 4, "GETT") == 0 && d.bytes.size() == 30) {
+            double alt;
+            std::memcpy(&alt, d.bytes.data() + 22, 8);
+            QVERIFY(std::abs(alt - 1000.0) < 1e-4); // feet back to metres, 3.28084 x 0.3048
+            sawTerrain = true;
+        }
+    QVERIFY(sawTerrain);
+    // The bridge record is untouched in X-Plane mode.
+    QCOMPARE(bridgeSimState.engineRpm, 0.0f);
+
+    // X-Plane goes quiet: connected drops, values stay.
+    xp.setSilent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(r.isSimConnected(), 0, 2000);
+    r.publishSimState();
+    QCOMPARE(xpSimState.engineRpm, 2400.0f);
+    r.stop();
+    QVERIFY(r.wait(2000));
+}
+
+void TestCXpData::bridgeLengthsAndDerivedValues()
+{
+    CXpData r;
+    r.start();
+    r.setSimMode(2);
+    r.setActive(1);
+
+    // 360 bytes (the MSFS 2020 bridge): accepted, values beyond 44 read as 0.
+    std::map<int, double> v{{6, -3.5}, {8, 120.7}, {21, 0.5}, {22, 2300}, {23, 1.0}, {33, 10.0},
+                            {41, 0.1}, {43, 1.0}};
+    QVERIFY(feedUntil(r, 8998, bridgeDatagram(44, 1, v), [] { return bridgeSimState.engineRpm == 2300.0f; }));
+    const SimState &s = bridgeSimState;
+    QCOMPARE(s.indicatedAirspeed, 0.0f);
+    QCOMPARE(s.groundSpeed, 120);
+    QCOMPARE(s.angleOfAttack, 28.5f);       // 0.5 x 57.0, exactly
+    QCOMPARE(s.magneticHeading, 57.0f);
+    QCOMPARE(s.verticalSpeed, 600.0f);
+    QCOMPARE(s.extraValues[0], 1.0f);
+    QCOMPARE(s.extraValues[1], 0.0f);
+    QCOMPARE(r.bridgeFields().values21to51[0], 28.5);
+    QCOMPARE(r.isSimConnected(), 1);
+
+    // 352 bytes (Prepar3D build) in MSFS mode is fine as well: the length decides.
+    QVERIFY(feedUntil(r, 8998, bridgeDatagram(43, 0, {{22, 2222}}), [] { return bridgeSimState.engineRpm == 2222.0f; }));
+    QCOMPARE(r.isSimConnected(), 0);        // byte 0 is the bridge's own connected flag
+    QCOMPARE(bridgeSimState.extraValues[0], 0.0f);
+
+    // 424 bytes: every value, 43 to 51 into the extra values.
+    std::map<int, double> full;
+    for (int i = 0; i < 52; ++i)
+        full[i] = i;
+    QVERIFY(feedUntil(r, 8998, bridgeDatagram(52, 1, full), [] { return bridgeSimState.engineRpm == 22.0f; }));
+    QCOMPARE(bridgeSimState.extraValues[8], 51.0f);
+    QCOMPARE(bridgeSimState.windSpeed, 27.0f);
+
+    // 359 and 1000 bytes (and an empty datagram) are dropped without a trace.
+    for (int len : {359, 1000, 0, 8}) {
+        std::string bad(len, '\0');
+        if (len > 0)
+            bad[0] = 1;
+        if (len >= 8 + 8 * 23) {
+            const double x = 999.0;
+            std::memcpy(&bad[8 + 8 * 22], &x, 8);
+        }
+        sendTo(8998, bad);
+    }
+    QTest::qWait(100);
+    r.publishSimState();
+    QCOMPARE(bridgeSimState.engineRpm, 22.0f);
+    QVERIFY(!r.takeBridgeDatagram(bridgeDatagram(44, 1).data(), 359));
+    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(1, 1).data(), 16));
+    QVERIFY(!r.takeBridgeDatagram(bridgeDatagram(53, 1).data(), 432));
+
+    // Disconnect keeps the last values.
+    r.setActive(0);
+    r.publishSimState();
+    QCOMPARE(bridgeSimState.windSpeed, 0.0f); // the 16-byte datagram above was taken
+    r.stop();
+    QVERIFY(r.wait(2000));
+}
+
+void TestCXpData::unrepresentableNumbersAreSafe()
+{
+    CXpData r;
+    r.setSimMode(3);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{8, nan}, {24, 1e20}, {26, -1e12}}).data(), 360));
+    r.publishSimState();
+    QCOMPARE(bridgeSimState.surfaceType, 0);
+    QCOMPARE(bridgeSimState.stallWarning, 0);
+    // A ground speed that cannot be an integer must fail the effects' check
+    // (taken as unsigned, above 2000).
+    QVERIFY(static_cast<std::uint32_t>(bridgeSimState.groundSpeed) > 2000u);
+    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{8, 3e9}, {24, 2.99}, {26, -0.5}}).data(), 360));
+    r.publishSimState();
+    QVERIFY(static_cast<std::uint32_t>(bridgeSimState.groundSpeed) > 2000u);
+    QCOMPARE(bridgeSimState.surfaceType, 2);
+    QCOMPARE(bridgeSimState.stallWarning, 0);
+}
+
+void TestCXpData::switchingBindsAndReleasesExactlyTheSockets()
+{
+    const std::uint16_t xplanePorts[4] = {49100, 49101, 49102, 49103};
+    auto xplaneBound = [&] {
+        int held = 0;
+        for (std::uint16_t p : xplanePorts)
+            held += portFree(p) ? 0 : 1;
+        return held;
+    };
+    {
+        CXpData r;
+        r.start();
+        r.setActive(1);
+        QCOMPARE(xplaneBound(), 4);
+        QVERIFY(portFree(8998));
+        QVERIFY(portFree(9998));
+
+        r.setSimMode(2);
+        QCOMPARE(r.simMode(), 2);
+        QCOMPARE(xplaneBound(), 0);
+        QVERIFY(!portFree(8998));
+        QVERIFY(portFree(9998));
+
+        // The same mode again changes nothing and binds nothing twice.
+        r.setSimMode(2);
+        QVERIFY(!portFree(8998));
+
+        r.setSimMode(3);
+        QCOMPARE(xplaneBound(), 0);
+        QVERIFY(portFree(8998));
+        QVERIFY(!portFree(9998));
+
+        r.setSimMode(1);
+        QCOMPARE(xplaneBound(), 4);
+        QVERIFY(portFree(8998));
+        QVERIFY(portFree(9998));
+
+        // And around again, while the reader sits in a bridge receive.
+        r.setSimMode(2);
+        QTest::qWait(50);
+        auto t0 = std::chrono::steady_clock::now();
+        r.setSimMode(1);
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        QVERIFY2(ms < 500, qPrintable(QString::number(ms)));
+        QCOMPARE(xplaneBound(), 4);
+        QVERIFY(portFree(8998));
+        r.stop();
+        QVERIFY(r.wait(2000));
+    }
+    // Everything is released with the reader.
+    QCOMPARE(xplaneBound(), 0);
+}
+
+void TestCXpData::switchingEndsRunningBridgePrograms()
+{
+    QTemporaryDir dir;
+    const QString msfs = dir.filePath("DrevantMSFS2020Sim");
+    const QString p3d = dir.filePath("DrevantPrepar3dSim");
+    QVERIFY(QFile::copy("/bin/sleep", msfs));
+    QVERIFY(QFile::copy("/bin/sleep", p3d));
+    QFile::setPermissions(msfs, QFile::ExeOwner | QFile::ReadOwner);
+    QFile::setPermissions(p3d, QFile::ExeOwner | QFile::ReadOwner);
+
+    auto launch = [](QProcess &p, const QString &exe) {
+        p.start(exe, {"60"});
+        QVERIFY(p.waitForStarted(5000));
+    };
+
+    CXpData r; // construction ends nothing that is not running
+    QProcess m1, m2, q1;
+    launch(m1, msfs);
+    launch(m2, msfs);
+    launch(q1, p3d);
+    QTest::qWait(100);
+
+    // One process per name per switch.
+    r.setSimMode(2);
+    QVERIFY(m1.waitForFinished(3000) || m2.waitForFinished(3000));
+    QVERIFY(q1.waitForFinished(3000));
+    const bool oneMsfsLeft = (m1.state() == QProcess::Running) != (m2.state() == QProcess::Running);
+    QVERIFY(oneMsfsLeft);
+
+    r.setSimMode(3);
+    QVERIFY(m1.state() != QProcess::Running || m1.waitForFinished(3000));
+    QVERIFY(m2.state() != QProcess::Running || m2.waitForFinished(3000));
+
+    // A name that merely contains the bridge's name is left alone.
+    const QString other = dir.filePath("DrevantMSFS2020SimX");
+    QVERIFY(QFile::copy("/bin/sleep", other));
+    QFile::setPermissions(other, QFile::ExeOwner | QFile::ReadOwner);
+    QProcess o;
+    launch(o, other);
+    QVERIFY(!r.killProcessByName("DrevantMSFS2020Sim.exe"));
+    r.setSimMode(1);
+    QVERIFY(!o.waitForFinished(300));
+    o.kill();
+    o.waitForFinished(3000);
+}
+
+void TestCXpData::stopEndsTheThreadInEveryState()
+{
+    {   // inactive
+        CXpData r;
+        r.start();
+        QTest::qWait(30);
+        auto t0 = std::chrono::steady_clock::now();
+        r.stop();
+        QVERIFY(r.wait(1000));
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        QVERIFY2(ms < 10, qPrintable(QString::number(ms)));
+    }
+    {   // active in a bridge mode with no bridge sending: the receive must not hold it
+        CXpData r;
+        r.setSimMode(3);
+        r.start();
+        r.setActive(1);
+        QTest::qWait(50);
+        r.stop();
+        QVERIFY(r.wait(1000));
+    }
+    {   // the destructor alone stops a running reader
+        CXpData *r = new CXpData;
+        r->setSimMode(2);
+        r->start();
+        r->setActive(1);
+        QTest::qWait(30);
+        delete r;
+        QVERIFY(portFree(8998));
+    }
+}
+
+void TestCXpData::inactiveReaderIdlesAndWakesPromptly()
+{
+    XPlaneStandIn xp(49009);
+    QVERIFY(xp.start());
+    CXpData r;
+    r.start();
+    QTest::qWait(50);
+    const double c0 = cpuSeconds();
+    QTest::qWait(500);
+    const double share = (cpuSeconds() - c0) / 0.5;
+    QVERIFY2(share < 0.05, qPrintable(QString::number(share)));
+    QCOMPARE(xp.count("GETP"), 0);
+
+    // Connect reaches X-Plane within the first cycle's 10 ms pause.
+    const auto t0 = std::chrono::steady_clock::now();
+    r.setActive(1);
+    while (xp.count("GETP") == 0 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(2))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    QVERIFY2(ms < 25, qPrintable(QString::number(ms)));
+
+    // Disconnect: the polling stops.
+    r.setActive(0);
+    QTest::qWait(100);
+    const int after = xp.count("GETP");
+    QTest::qWait(150);
+    QCOMPARE(xp.count("GETP"), after);
+    r.stop();
+    QVERIFY(r.wait(1000));
+}
+
+void TestCXpData::publishNeverMixesTwoCycles()
+{
+    CXpData r;
+    r.setSimMode(2);
+    r.start();
+    r.setActive(1);
+    std::atomic<bool> sending{true};
+    // Each datagram carries one number k in every value; a torn copy shows as
+    // fields of different k.
+    std::thread sender([&] {
+        CUdpSocket s;
+        s.open("127.0.0.1", 0);
+        const sockaddr_in to = CUdpSocket::makeAddress("127.0.0.1", 8998);
+        for (int k = 1; sending; ++k) {
+            std::map<int, double> v;
+            for (int i = 0; i < 52; ++i)
+                v[i] = k;
+            const std::string d = bridgeDatagram(52, 1, v);
+            s.sendTo(d.data(), 424, to);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        s.close();
+    });
+    // And the reader's store path hammered directly from a second thread.
+    std::thread writer([&] {
+        for (int k = 1000000; sending; ++k) {
+            std::map<int, double> v;
+            for (int i = 0; i < 52; ++i)
+                v[i] = k;
+            r.takeBridgeDatagram(bridgeDatagram(52, 1, v).data(), 424);
+        }
+    });
+    int distinct = 0;
+    float last = -1;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+    while (std::chrono::steady_clock::now() < end) {
+        r.publishSimState();
+        const SimState &s = bridgeSimState;
+        const float k = s.engineRpm;
+        if (k == 0)
+            continue;
+        if (k != last) {
+            ++distinct;
+            last = k;
+        }
+        QCOMPARE(s.windSpeed, k);
+        QCOMPARE(s.engineRpms[3], k);
+        QCOMPARE(s.extraValues[8], k);
+        QCOMPARE(s.verticalSpeed, static_cast<float>(k * 60.0));
+        QCOMPARE(static_cast<double>(s.groundSpeed), std::trunc(static_cast<double>(k)));
+    }
+    sending = false;
+    sender.join();
+    writer.join();
+    QVERIFY(distinct > 50);
+    r.stop();
+    QVERIFY(r.wait(1000));
+}
+
+QTEST_GUILESS_MAIN(TestCXpData)
+#include "test_cxpdata.moc"
