@@ -297,6 +297,8 @@ public:
     float yokeSpeedMiddle = 30.0f;
     float yokeSpeedAeroStart = 0.0f;
     float yokeSpeedHwTrim = 40.0f;
+    float currentGroundSpeed = 0.0f;      // the last ground speed shown
+    int32_t simConnected = 0;             // the simulator-connected result of the last test
 
     // ===================================================================
     // Effects

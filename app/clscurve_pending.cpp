@@ -31,16 +31,7 @@ void clscurve::showDeviceStatus(int) {}
 // -- live displays and curves
 void clscurve::onUARTget_channel_config(uint8_t, UART_get_chan_config_t *) {}
 void clscurve::plotLivePoint() {}
-void clscurve::updateLiveDisplays() {}
 void clscurve::updateDeviceLiveDisplays() {}
-
-// -- simulator
-void clscurve::on_devicesComboBox_FSimSW_currentIndexChanged(const QString &) {}
-void clscurve::on_pushButton_connect_Fsim_clicked() {}
-void clscurve::on_pushButton_Disconnect_Fsim_clicked() {}
-void clscurve::slots_timeOutxplane() {}
-void clscurve::on_pushButton_yoke_phy_change_clicked() {}
-void clscurve::on_pushButton_yoke_HWTrim_change_clicked() {}
 
 // -- effects
 void clscurve::on_Motor_checkBox_stateChanged(int) {}
