@@ -93,8 +93,3 @@ void FaultLatches::clearAll()
     for (bool &b : m_set)
         b = false;
 }
-
-int txIntervalForRate(int rate)
-{
-    return rate > 0 ? 1000 / rate : -1;
-}

@@ -1,6 +1,6 @@
 #pragma once
-// Decisions of the device status display (lamps, texts, fault latches) and of
-// the live-data poll interval, without widgets.
+// Decisions of the device status display (lamps, texts, fault latches),
+// without widgets.
 
 #include <QString>
 #include <cstdint>
@@ -40,7 +40,3 @@ public:
 private:
     bool m_set[kCount] = {};
 };
-
-// Live-data poll interval in ms for a send rate in Hz (integer division);
-// -1 for a rate that cannot give one (0 or below).
-int txIntervalForRate(int rate);

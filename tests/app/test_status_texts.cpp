@@ -10,7 +10,6 @@ private slots:
     void systemStates();
     void axisStates();
     void latchesAnnounceOncePerGroupClear();
-    void sendRateInterval();
 };
 
 void TestStatusTexts::systemStates()
@@ -85,15 +84,6 @@ void TestStatusTexts::latchesAnnounceOncePerGroupClear()
     QVERIFY(l.latch(overForce));
     QVERIFY(!l.latch(-1));
     QVERIFY(!l.latch(FaultLatches::kCount));
-}
-
-void TestStatusTexts::sendRateInterval()
-{
-    QCOMPARE(txIntervalForRate(20), 50);
-    QCOMPARE(txIntervalForRate(3), 333);
-    QCOMPARE(txIntervalForRate(1500), 0);
-    QCOMPARE(txIntervalForRate(0), -1);
-    QCOMPARE(txIntervalForRate(-4), -1);
 }
 
 QTEST_APPLESS_MAIN(TestStatusTexts)
