@@ -246,6 +246,22 @@ public:
     QTime serialLastRx;
     QTextStream *serialTextStream = nullptr;
 
+    // Reply images kept by the dispatcher.
+    uint8_t resultSaveImage[8] = {};       // first eight bytes of the last 0x11 / 0x16 reply
+    uint8_t resultChanWriteImage[8] = {};  // ... of the last 0x13 reply
+    uint8_t resultFactoryImage[8] = {};    // ... of the last 0x17 reply
+    uint8_t resultBootImage[8] = {};       // ... of the last 0x18 reply (byte 5: boot status)
+    float liveData[2][3] = {};             // per channel: position, commanded force, trim position
+    uint8_t channelStatus[2][10] = {};     // frame bytes 0..9 of the last 0x43 reply per channel
+    uint16_t receivedCrc = 0;              // CRC field of the last cut frame
+
+    static QByteArray floatToBytesBE(float value);
+    static float bytesToFloatLE(const uint8_t *bytes);
+
+private:
+    void dispatchReply(const QByteArray &cut);
+public:
+
     // ===================================================================
     // Device connection and status
     // ===================================================================

@@ -2,19 +2,6 @@
 // nothing until its own file defines it (delete the line here then).
 #include "clscurve.h"
 
-// -- device link and reply dispatch
-QByteArray clscurve::appendCrc16(QByteArray &) { return QByteArray(); }
-QByteArray clscurve::hexStringToBytes(const QString &) { return QByteArray(); }
-void clscurve::ReciveData(int) {}
-void clscurve::dealWithSerialData() {}
-void clscurve::jiaoyan(uint8_t *) {}
-void clscurve::jiaoyanchongfa(uint8_t *) {}
-void clscurve::slots_rxDisplayTxt() {}
-void clscurve::slots_serialRxCallback() {}
-void clscurve::readSerialData(QByteArray) {}
-void clscurve::initSerialPort() {}
-void clscurve::on_pushButton_searchPort_clicked() {}
-
 // -- device connection and status
 void clscurve::on_pushButton_openPort_clicked() {}
 void clscurve::on_pushButton_closePort_clicked() {}

@@ -110,9 +110,11 @@ int DeviceEmulator::writeReport(const uint8_t *data, size_t length)
     std::memcpy(f.data(), data + 1, 64);
     ++m_counts[f[3]];
     ++m_total;
-    m_written.push_back(f);
-    if (int(m_written.size()) > WrittenLimit)
-        m_written.pop_front();
+    if (m_behaviour.recordWrites) {
+        m_written.push_back(f);
+        if (int(m_written.size()) > WrittenLimit)
+            m_written.pop_front();
+    }
     // A frame whose CRC does not match is ignored, as the firmware would.
     const uint16_t crc = modbus(f.data(), 62);
     if (f[62] == uint8_t(crc & 0xFF) && f[63] == uint8_t(crc >> 8))

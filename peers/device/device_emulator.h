@@ -33,6 +33,7 @@ public:
         bool rejectFirmware = false;          // judge any image invalid (status 2)
         bool bootEntryFails = false;          // answer boot-mode entry with status 0
         bool readWaits = true;                // an empty read sleeps its time-out (capped)
+        bool recordWrites = true;             // keep written frames for inspection
     };
 
     DeviceEmulator();
