@@ -1,0 +1,90 @@
+#include <QtTest>
+
+#include <QMutex>
+
+#include "cudpsocket.h"
+#include "stdoutcapture.h"
+#include "tosim.h"
+
+namespace {
+
+QMutex g_logMutex;
+QStringList g_log;
+
+void collect(QtMsgType, const QMessageLogContext &, const QString &msg)
+{
+    QMutexLocker lock(&g_logMutex);
+    g_log << msg;
+}
+
+QStringList logged()
+{
+    QMutexLocker lock(&g_logMutex);
+    return g_log;
+}
+
+void sendControl(const std::string &bytes)
+{
+    CUdpSocket s;
+    s.open("127.0.0.1", 0);
+    s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", 9998));
+    s.close();
+}
+
+bool portHeld(std::uint16_t port)
+{
+    CUdpSocket probe;
+    StdoutCapture quiet;
+    probe.open("127.0.0.1", port);
+    const bool held = !probe.ready;
+    probe.close();
+    return held;
+}
+
+} // namespace
+
+class TestToSim : public QObject
+{
+    Q_OBJECT
+private slots:
+    void controlBytesAndStop();
+};
+
+void TestToSim::controlBytesAndStop()
+{
+    qInstallMessageHandler(collect);
+    StdoutCapture out;
+    toSim listener;
+    toSim::runFlag = 1;
+    listener.start();
+    QTRY_VERIFY(portHeld(9998));
+
+    sendControl(std::string("\x01", 1));
+    QTRY_VERIFY(logged().contains("First Comm!"));
+
+    // send() passes on exactly the bytes it is given.
+    CUdpSocket rx;
+    rx.open("127.0.0.1", 0);
+    listener.send("abc", 3, CUdpSocket::makeAddress("127.0.0.1", platform::socketLocalPort(rx.socketHandle)));
+    char buf[2048];
+    QCOMPARE(rx.recvFrom(buf, sizeof buf, nullptr), 3);
+    rx.close();
+
+    // A longer datagram counts by its first byte; the socket reports the cut.
+    sendControl(std::string("\x01\x02\x03", 3));
+    QTRY_COMPARE(logged().count("First Comm!"), 2);
+    QTRY_VERIFY(QString::fromStdString(out.text()).contains("CUdpSocket ERROR: recvFrom failed."));
+
+    // Other bytes are ignored; 0xFF ends the loop and closes the socket.
+    sendControl(std::string("\x42", 1));
+    sendControl(std::string("\xFF", 1));
+    QVERIFY(listener.wait(2000));
+    QCOMPARE(toSim::runFlag.load(), 0);
+    QCOMPARE(logged().count("Socket Close"), 1);
+    QCOMPARE(logged().count("First Comm!"), 2);
+    QVERIFY(!portHeld(9998));
+    qInstallMessageHandler(nullptr);
+}
+
+QTEST_GUILESS_MAIN(TestToSim)
+#include "test_tosim.moc"
