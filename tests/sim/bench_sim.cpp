@@ -96,7 +96,6 @@ int main(int argc, char **argv)
         waitEvents(0.2);
     }
     {
-        XPlaneStandIn::Datagram none;
         reader.setSimMode(2);
         reader.setActive(1);
         std::atomic<bool> run{true};
@@ -135,15 +134,17 @@ int main(int argc, char **argv)
                 return;
             const auto now = std::chrono::steady_clock::now();
             std::lock_guard<std::mutex> lock(sentMutex);
-            // Every datagram since the last one seen became visible now.
-            for (auto it = sent.rbegin(); it != sent.rend(); ++it) {
-                if (it->first <= lastSeen)
-                    break;
-                if (it->first <= seq)
+            // The datagram whose values this copy holds (an older one that a
+            // newer one replaced before any poll is never seen by the GUI).
+            for (auto it = sent.rbegin(); it != sent.rend(); ++it)
+                if (it->first == seq) {
                     ages.push_back(std::chrono::duration<double, std::milli>(now - it->second).count());
-            }
+                    break;
+                }
             lastSeen = seq;
         });
+        reader.publishSimState();
+        lastSeen = bridgeSimState.engineRpm; // the age run starts with the next datagram
         poll.start(16);
         waitEvents(ageRun);
         poll.stop();

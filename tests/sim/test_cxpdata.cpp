@@ -281,6 +281,20 @@ void TestCXpData::switchingBindsAndReleasesExactlyTheSockets()
         QVERIFY2(ms < 500, qPrintable(QString::number(ms)));
         QCOMPARE(xplaneBound(), 4);
         QVERIFY(portFree(8998));
+
+        // A bridge port that another program holds: the reader gets no data,
+        // and the next switch still gets it out of its receive.
+        CUdpSocket squatter;
+        squatter.open("127.0.0.1", 9998);
+        QVERIFY(squatter.ready);
+        r.setSimMode(3);
+        QTest::qWait(50);
+        t0 = std::chrono::steady_clock::now();
+        r.setSimMode(1);
+        const double ms2 = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        QVERIFY2(ms2 < 500, qPrintable(QString::number(ms2)));
+        QCOMPARE(xplaneBound(), 4);
+        squatter.close();
         r.stop();
         QVERIFY(r.wait(2000));
     }
