@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "hid_standin.h"
+#include "hid_standin_detail.h"
 
 struct hid_device_ {
     bool main;          // the force-feedback device (else the second device)
@@ -78,9 +78,8 @@ bool mainStillOpen()
 }
 }
 
-namespace HidStandin {
+namespace HidStandinDetail {
 DeviceEmulator &emulator() { return emu(); }
-
 void reset()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -88,19 +87,16 @@ void reset()
     g_opened = 0;
     g_badCloses = 0;
 }
-
 int openHandles()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return int(g_handles.size());
 }
-
 int handlesOpened()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_opened;
 }
-
 int badCloses()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
