@@ -176,8 +176,12 @@ void SimConnectTransport::postReceive()
         return;
     addRef();
     const std::uint32_t err = os_->startRead(framer_.freeSpace(), framer_.freeBytes(), &recvRecord_);
-    if (err != 0)
+    if (err != 0) {
         release();
+        // Without a read outstanding nothing would ever notice the break (a
+        // pipe whose server just went away fails the read at once).
+        disconnect(true, static_cast<HRESULT32>(0x80070000u | (err & 0xFFFFu)));
+    }
 }
 
 HRESULT32 SimConnectTransport::queueSend(SimConnectMessage *msg)

@@ -457,7 +457,11 @@ void SimConnectServer::acceptLoop(std::intptr_t listener)
 bool SimConnectServer::listenPipe(const std::string &fullName)
 {
 #ifdef _WIN32
-    acceptThreads_.emplace_back(&SimConnectServer::acceptPipeLoop, this, fullName);
+    // The first instance exists before this returns, so a client may connect at once.
+    void *first = createPipeInstance(fullName);
+    if (!first)
+        return false;
+    acceptThreads_.emplace_back(&SimConnectServer::acceptPipeLoop, this, fullName, first);
     return true;
 #else
     (void)fullName;
@@ -465,14 +469,27 @@ bool SimConnectServer::listenPipe(const std::string &fullName)
 #endif
 }
 
-void SimConnectServer::acceptPipeLoop(std::string name)
+void *SimConnectServer::createPipeInstance(const std::string &name)
 {
 #ifdef _WIN32
+    HANDLE h = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                  PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                  PIPE_UNLIMITED_INSTANCES, 65536, 65536, 0, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : h;
+#else
+    (void)name;
+    return nullptr;
+#endif
+}
+
+void SimConnectServer::acceptPipeLoop(std::string name, void *first)
+{
+#ifdef _WIN32
+    HANDLE next = static_cast<HANDLE>(first);
     while (!stopping_.load()) {
-        HANDLE h = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                                      PIPE_UNLIMITED_INSTANCES, 65536, 65536, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
+        HANDLE h = next ? next : static_cast<HANDLE>(createPipeInstance(name));
+        next = nullptr;
+        if (!h) {
             ::Sleep(50);
             continue;
         }
@@ -503,6 +520,7 @@ void SimConnectServer::acceptPipeLoop(std::string name)
     }
 #else
     (void)name;
+    (void)first;
 #endif
 }
 

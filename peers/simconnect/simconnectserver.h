@@ -73,7 +73,8 @@ public:
 
 private:
     void acceptLoop(std::intptr_t listener);
-    void acceptPipeLoop(std::string name);
+    void acceptPipeLoop(std::string name, void *first);
+    static void *createPipeInstance(const std::string &name);
     void addSession(std::unique_ptr<Channel> ch);
 
     std::mutex lock_;

@@ -285,6 +285,19 @@ private slots:
         QVERIFY(SimConnectTransport::anyConnectionFailed());
     }
 
+    void readThatFailsAtOnceBreaksTheConnection()
+    {
+        io->failReads = true;   // the server end is gone: the next read fails at once
+        io->deliver(serverMessage(3, {}));
+        QVERIFY(io->closed);
+        int delivered = 0;
+        auto proc = [](const std::uint8_t *, std::uint32_t, void *ctx) { ++*static_cast<int *>(ctx); };
+        const HRESULT32 r = SimConnect_CallDispatch(h, proc, &delivered);
+        QCOMPARE(delivered, 1);
+        QVERIFY(r < 0);
+        QCOMPARE(SimConnect_RequestSystemState(h, 1, "Sim"), r);
+    }
+
     void partialPipeMessageCountsAsData()
     {
         const auto m = serverMessage(15, {1});
