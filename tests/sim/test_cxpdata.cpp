@@ -146,11 +146,23 @@ void TestCXpData::xplaneValuesReachTheRecord()
     // The bridge record is untouched in X-Plane mode.
     QCOMPARE(bridgeSimState.engineRpm, 0.0f);
 
+    // A broken position reply skips the cycle's stores, but the connection
+    // test (its own dataref request) still passes.
+    xp.setRawReply("GETP", std::string(10, 'x'));
+    xp.setDataref("sim/flightmodel2/misc/AoA_angle_degrees", {9.0f});
+    QTest::qWait(300);
+    QCOMPARE(r.isSimConnected(), 1);
+    r.publishSimState();
+    QCOMPARE(xpSimState.angleOfAttack, 3.5f);
+    xp.setRawReply("GETP", std::string());
+    QTRY_COMPARE_WITH_TIMEOUT((r.publishSimState(), xpSimState.angleOfAttack), 9.0f, 2000);
+
     // X-Plane goes quiet: connected drops, values stay.
     xp.setSilent(true);
     QTRY_COMPARE_WITH_TIMEOUT(r.isSimConnected(), 0, 2000);
     r.publishSimState();
     QCOMPARE(xpSimState.engineRpm, 2400.0f);
+    QCOMPARE(xpSimState.angleOfAttack, 9.0f);
     r.stop();
     QVERIFY(r.wait(2000));
 }
