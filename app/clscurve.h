@@ -36,6 +36,8 @@ class QItemSelection;
 class QAbstractItemModel;
 struct UART_set_channel_intForce_t;
 struct UART_set_channel_switch_t;
+struct StatusDecision;
+class QLabel;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -279,6 +281,23 @@ public slots:
 
 public:
     void showDeviceStatus(int channel);
+    // Texts of the system record's words; buildCodeToString also sets the
+    // device type (here and in the remap window).
+    QString versionToString(uint32_t word);
+    QString buildCodeToString(uint32_t word);
+
+    // Set by the channel buttons even while offline; read by the curve editor.
+    static int32_t selectedChannel;
+    // The system record last shown (a 0x10 reply or a loaded profile).
+    UART_get_sys_config_t sysRecord;
+
+private:
+    void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
+    void pollBothChannels(uint8_t command);
+    void selectChannel(int n);
+    bool applyStatusDecision(const StatusDecision &d, QLabel *lamp, QLabel *text);
+    void runFaultSteps(const StatusDecision &d);
+public:
 
     // ===================================================================
     // Live displays and curves
@@ -295,6 +314,10 @@ public:
     int32_t livePlotMode = 0;
     float positionFactor = 4.125f;
     float curveConstant = 4.5f;
+
+private:
+    void applyCurveAxes(int channel);
+public:
 
     // ===================================================================
     // Simulator

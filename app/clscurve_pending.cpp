@@ -2,23 +2,6 @@
 // nothing until its own file defines it (delete the line here then).
 #include "clscurve.h"
 
-// -- device connection and status
-void clscurve::on_pushButton_openPort_clicked() {}
-void clscurve::on_pushButton_closePort_clicked() {}
-void clscurve::slots_timeOutSearchDvTimer() {}
-void clscurve::slots_timeOutTx() {}
-void clscurve::slots_timeOuttxInforTimer() {}
-void clscurve::doFre_Peridic(int) {}
-void clscurve::on_pushButton_channel_0_clicked() {}
-void clscurve::on_pushButton_channel_1_clicked() {}
-void clscurve::slots_errorHandler(QSerialPort::SerialPortError) {}
-void clscurve::onUARTget_sys_config(UART_get_sys_config_t *) {}
-void clscurve::showDeviceStatus(int) {}
-
-// -- live displays and curves
-void clscurve::onUARTget_channel_config(uint8_t, UART_get_chan_config_t *) {}
-void clscurve::plotLivePoint() {}
-void clscurve::updateDeviceLiveDisplays() {}
 
 // -- effects
 void clscurve::on_Motor_checkBox_stateChanged(int) {}
@@ -62,7 +45,6 @@ void clscurve::OnFocPosWrite() {}
 
 // -- configuration commands
 void clscurve::doConfigureUpdate(int) {}
-void clscurve::doConfigureUpdate_chan(int) {}
 void clscurve::doConfigWrite_uart_u32(UART_set_sys_config_t *) {}
 void clscurve::doConfigWrite_uart_chan(uint8_t, UART_set_chan_config_t *) {}
 void clscurve::doConfigWrite_uart_user_chan(uint8_t, UART_set_chan_config_t *) {}

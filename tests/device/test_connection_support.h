@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QFile>
 #include <QMessageBox>
 #include <QMutex>
@@ -65,11 +67,11 @@ public:
             lines() << msg;
         });
     }
-    static int countStartingWith(const QString &prefix)
+    static int countContaining(const QString &text)
     {
         int n = 0;
         for (const QString &l : lines())
-            n += l.startsWith(prefix) ? 1 : 0;
+            n += l.contains(text) ? 1 : 0;
         return n;
     }
 };

@@ -1,0 +1,92 @@
+// Live displays of the device: position, force and trim of the current
+// channel as numbers and as cross-hair lines on the curve plot, the channel's
+// force curve rebuilt from its user record, and the device rows of the
+// simulator page.
+#include "clscurve.h"
+#include "ui_clscurve.h"
+
+#include "forcecurve.h"
+
+#include <QAbstractItemModel>
+#include <qcustomplot.h>
+
+void clscurve::applyCurveAxes(int channel)
+{
+    CurveAxisSet a;
+    if (!curveAxisSetForChannel(channel, &a))
+        return;
+    QCustomPlot *plot = ui->customplot1;
+    plot->xAxis->setRange(a.xMin, a.xMax);
+    plot->xAxis->setLabel(a.xLabel);
+    plot->yAxis->setRange(a.yMin, a.yMax);
+    plot->yAxis->setLabel(a.yLabel);
+    plot->xAxis->ticker()->setTickCount(a.tickCount);
+    plot->yAxis->ticker()->setTickCount(a.tickCount);
+}
+
+void clscurve::plotLivePoint()
+{
+    // The trace graph (2) is left alone: its mode is never switched on, and
+    // filling it with the empty trace would wipe the plot's reference line.
+    const int c = currentChannel;
+    const int src = c == 1 ? 1 : 0;
+    applyCurveAxes(c);
+    const LivePointView v = livePointView(c, liveData[src][0], liveData[src][1], liveData[src][2]);
+
+    ui->lineEdit_pos_0->setText(v.positionText);
+    ui->lineEdit_com_force_0->setText(v.forceText);
+    ui->lineEdit_trim_pos_0->setText(v.trimText);
+
+    QCustomPlot *plot = ui->customplot1;
+    plot->graph(4)->setData(QVector<double>{v.position, v.position}, QVector<double>{250.0, -250.0}, true);
+    plot->graph(5)->setData(QVector<double>{100.0, -100.0}, QVector<double>{v.force, v.force}, false);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *record)
+{
+    if (!record || chan > 1)
+        return;
+    chanSetImage[chan] = toSetImage(*record);
+
+    if (QAbstractItemModel *model = treeModel) {
+        const QModelIndex group = model->index(chan + 1, 0);
+        if (group.isValid()) {
+            for (int row = 0; row < 4; ++row)
+                model->setData(model->index(row, 1, group), QString::number(record->paramByte(row)),
+                               Qt::EditRole);
+            for (int row = 4; row < 15; ++row)
+                model->setData(model->index(row, 1, group),
+                               QString::number(double(record->floatValue(row - 4)), 'f', 2), Qt::EditRole);
+        }
+    }
+
+    applyCurveAxes(chan);
+
+    // The curve comes from the device's last user record of this channel,
+    // which a profile loaded from file does not replace.
+    const ForceCurvePoints curve = buildForceCurve(forceCurveParamsFromImage(userChanReplyImage[chan].data),
+                                                   positionScaleForChannel(chan));
+    const QVector<double> &x = curve.keys;
+    const QVector<double> &y = curve.values;
+    ui->pos2->setValue(x[1]);
+    ui->foc2->setValue(y[1]);
+    ui->pos3->setValue(x[2]);
+    ui->foc3->setValue(y[2]);
+    ui->pos4->setValue(x[4]);
+    ui->foc4->setValue(y[4]);
+    ui->pos5->setValue(x[5]);
+    ui->foc5->setValue(y[5]);
+
+    QCustomPlot *plot = ui->customplot1;
+    plot->graph(0)->setData(x, y, false);
+    plot->replot(QCustomPlot::rpRefreshHint);
+}
+
+void clscurve::updateDeviceLiveDisplays()
+{
+    QLineEdit *const edits[2][3] = {{ui->l21, ui->l22, ui->l23}, {ui->l24, ui->l25, ui->l26}};
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 3; ++i)
+            edits[ch][i]->setText(QString::number(double(liveData[ch][i]), 'f', 5));
+}
