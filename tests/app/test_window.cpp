@@ -654,6 +654,21 @@ void TestWindow::onlineGuard()
         QCOMPARE(closer.boxes, QStringList{QStringLiteral("WARNING|Device Offline")});
         QCOMPARE(activeTimers(*w), QStringList{QStringLiteral("serialDisplay")});
     }
+    // A guarded slot through its button: one box, and nothing else changes.
+    {
+        Ui::clscurve *ui = w->form();
+        ui->tabWidget->setCurrentIndex(0);
+        w->portOpenFlag = 1;
+        w->deviceAnsweredFlag = 0;
+        ModalCloser closer;
+        QTest::mouseClick(ui->pushButton_connect_Fsim, Qt::LeftButton);
+        QTest::qWait(30);
+        QCOMPARE(closer.boxes, QStringList{QStringLiteral("WARNING|Device Offline")});
+        QVERIFY(ui->devicesComboBox_FSimSW->isEnabled());
+        QVERIFY(ui->pushButton_connect_Fsim->isEnabled());
+        QVERIFY(!ui->pushButton_Disconnect_Fsim->isEnabled());
+        QCOMPARE(activeTimers(*w), QStringList{QStringLiteral("serialDisplay")});
+    }
     w->portOpenFlag = 1;
     w->deviceAnsweredFlag = 1;
     {
