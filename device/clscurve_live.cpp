@@ -38,7 +38,7 @@ void clscurve::plotLivePoint()
     ui->lineEdit_trim_pos_0->setText(v.trimText);
 
     QCustomPlot *plot = ui->customplot1;
-    plot->graph(4)->setData(QVector<double>{v.position, v.position}, QVector<double>{250.0, -250.0}, true);
+    plot->graph(4)->setData(QVector<double>{v.position, v.position}, QVector<double>{250.0, -250.0}, false);
     plot->graph(5)->setData(QVector<double>{100.0, -100.0}, QVector<double>{v.force, v.force}, false);
     plot->replot(QCustomPlot::rpRefreshHint);
 }

@@ -35,8 +35,11 @@ public:
                 else
                     boxes << w->windowTitle();
             }
-            if (m_since.elapsed() >= holdMs.value(boxes.last(), 0))
+            if (m_since.elapsed() >= holdMs.value(boxes.last(), 0)) {
                 w->close();
+                // The next box may be built at the same address.
+                m_current = nullptr;
+            }
         });
         m_timer.start(5);
     }
