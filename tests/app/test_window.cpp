@@ -10,6 +10,7 @@
 #include "ui_clscurve.h"
 
 #include "lockscreenw.h"
+#include "setconf.h"
 #include "setini.h"
 #include "setting.h"
 
@@ -116,7 +117,7 @@ private slots:
 
     // The window in this process.
     void clickOnNamedButtonReachesItsSlot();
-    void menuActionOpensLockScreen();
+    void menuActionsAndSecondaryWindows();
     void onlineGuard();
     void timerStartKeepsOneConnection();
     void parameterTreeView();
@@ -620,6 +621,7 @@ void TestWindow::clickOnNamedButtonReachesItsSlot()
     ui->tabWidget->setCurrentIndex(2);
     ui->ExitBoot->setEnabled(true);
     std::memset(w->txFrame, 0, sizeof w->txFrame);
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral("^ExitBootMode \"\\d\\d:\\d\\d:\\d\\d\"$")));
     QTest::mouseClick(ui->ExitBoot, Qt::LeftButton);
     QVERIFY(!ui->ExitBoot->isEnabled());
     QCOMPARE(int(w->txFrame[0]), 0xAE);
@@ -627,7 +629,7 @@ void TestWindow::clickOnNamedButtonReachesItsSlot()
     QCOMPARE(int(w->txFrame[4]), 0);
 }
 
-void TestWindow::menuActionOpensLockScreen()
+void TestWindow::menuActionsAndSecondaryWindows()
 {
     clscurve *w = sharedWindow();
     QVERIFY(!w->lockScreen->isVisible());
@@ -639,6 +641,18 @@ void TestWindow::menuActionOpensLockScreen()
     QVERIFY(w->settingPage->isVisible());
     QCOMPARE(w->settingShownFlag, 1);
     w->settingPage->hide();
+
+    // The profile dialog opens as a tool window of the main window with the
+    // window's channel records.
+    w->chanSetImage[0].set_damping_variable(1.5f);
+    w->chanSetImage[1].set_HW_default_speed(7.25f);
+    w->setConfInit();
+    QCOMPARE(w->setConf->parentWidget(), static_cast<QWidget *>(w));
+    QVERIFY(w->setConf->windowFlags().testFlag(Qt::Tool));
+    QVERIFY(w->setConf->isVisible());
+    QCOMPARE(w->setConf->chanConfig[0].damping_variable(), 1.5f);
+    QCOMPARE(w->setConf->chanConfig[1].HW_default_speed(), 7.25f);
+    w->setConf->hide();
 }
 
 void TestWindow::onlineGuard()
