@@ -160,6 +160,50 @@ void sessionOverTcpFromRegistry(bool v6)
     clearRegistry();
 }
 
+// A pipe with one instance, held by another client for a second: the open
+// waits for it instead of failing.
+void busyPipeIsWaitedFor()
+{
+    const char *name = "\\\\.\\pipe\\KorvelBusyPipe";
+    HANDLE server = ::CreateNamedPipeA(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096,
+                                       4096, 0, nullptr);
+    CHECK(server != INVALID_HANDLE_VALUE);
+    HANDLE first = ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    CHECK(first != INVALID_HANDLE_VALUE);
+    ::ConnectNamedPipe(server, nullptr);   // already connected: returns at once
+    writeCfg("[SimConnect]\r\nPort=KorvelBusyPipe\r\n");
+    static HANDLE handles[2];
+    handles[0] = server;
+    handles[1] = first;
+
+    HANDLE freeLater = ::CreateThread(nullptr, 0, [](LPVOID arg) -> DWORD {
+        HANDLE *h = static_cast<HANDLE *>(arg);
+        ::Sleep(1000);
+        ::CloseHandle(h[1]);
+        ::DisconnectNamedPipe(h[0]);
+        ::ConnectNamedPipe(h[0], nullptr);   // the waiting client gets this instance
+        return 0;
+    }, handles, 0, nullptr);
+
+    SimConnectHandle h = nullptr;
+    const auto t0 = std::chrono::steady_clock::now();
+    CHECK(SimConnect_Open(&h, "KORVEL", nullptr, 0, nullptr, 0) == 0);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - t0).count();
+    std::printf("busy pipe open after %lld ms\n", static_cast<long long>(waited));
+    CHECK(waited >= 800 && waited < 5000);
+    if (h) {
+        std::uint8_t open[296] = {};
+        DWORD n = 0;
+        CHECK(::ReadFile(server, open, sizeof open, &n, nullptr) && n == 296 && getU32(open + 8) == 0xF0000001u);
+        ::CloseHandle(server);
+        CHECK(SimConnect_Close(h) == 0);
+    }
+    ::WaitForSingleObject(freeLater, 5000);
+    ::CloseHandle(freeLater);
+    std::remove("SimConnect.cfg");
+}
+
 void nothingListening()
 {
     clearRegistry();
@@ -184,6 +228,7 @@ int main()
     sessionOverPipe();
     sessionOverTcpFromRegistry(false);
     sessionOverTcpFromRegistry(true);
+    busyPipeIsWaitedFor();
     nothingListening();
 
     std::printf("%s (%d failures)\n", failures ? "FAILED" : "PASSED", failures);
