@@ -38,6 +38,7 @@ struct UART_set_channel_intForce_t;
 struct UART_set_channel_switch_t;
 struct StatusDecision;
 class QLabel;
+class QCPLayer;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -317,6 +318,10 @@ public:
 
 private:
     void applyCurveAxes(int channel);
+    // What the live display last drew (channel, scaled position, force, trim).
+    int32_t liveDrawnChannel = -1;
+    double liveDrawn[3] = {};
+    QCPLayer *liveLayer = nullptr;
 public:
 
     // ===================================================================

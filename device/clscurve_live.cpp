@@ -30,17 +30,42 @@ void clscurve::plotLivePoint()
     // filling it with the empty trace would wipe the plot's reference line.
     const int c = currentChannel;
     const int src = c == 1 ? 1 : 0;
+    QCustomPlot *plot = ui->customplot1;
+    const QCPRange xBefore = plot->xAxis->range(), yBefore = plot->yAxis->range();
     applyCurveAxes(c);
+    const bool axesChanged = plot->xAxis->range() != xBefore || plot->yAxis->range() != yBefore;
     const LivePointView v = livePointView(c, liveData[src][0], liveData[src][1], liveData[src][2]);
+
+    // Both channels report on every poll tick, yet only the current one is
+    // drawn: a report that changes nothing on screen costs no redraw.
+    if (!axesChanged && c == liveDrawnChannel && v.position == liveDrawn[0] && v.force == liveDrawn[1]
+        && v.trim == liveDrawn[2])
+        return;
+    liveDrawnChannel = c;
+    liveDrawn[0] = v.position;
+    liveDrawn[1] = v.force;
+    liveDrawn[2] = v.trim;
 
     ui->lineEdit_pos_0->setText(v.positionText);
     ui->lineEdit_com_force_0->setText(v.forceText);
     ui->lineEdit_trim_pos_0->setText(v.trimText);
 
-    QCustomPlot *plot = ui->customplot1;
+    // The cross-hair lives on a buffered layer of its own, so a live point
+    // repaints two lines instead of the whole plot.
+    if (!liveLayer) {
+        plot->addLayer(QStringLiteral("liveLines"), plot->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+        liveLayer = plot->layer(QStringLiteral("liveLines"));
+        liveLayer->setMode(QCPLayer::lmBuffered);
+        plot->graph(4)->setLayer(liveLayer);
+        plot->graph(5)->setLayer(liveLayer);
+        plot->replot(QCustomPlot::rpRefreshHint);
+    }
     plot->graph(4)->setData(QVector<double>{v.position, v.position}, QVector<double>{250.0, -250.0}, false);
     plot->graph(5)->setData(QVector<double>{100.0, -100.0}, QVector<double>{v.force, v.force}, false);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    if (axesChanged)
+        plot->replot(QCustomPlot::rpRefreshHint);
+    else
+        liveLayer->replot();
 }
 
 void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *record)
