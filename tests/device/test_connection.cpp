@@ -26,6 +26,7 @@ private slots:
     void channelButtons();
     void linkLossAndRecovery();
     void staleRepliesAreDropped();
+    void serialErrors();
     void generalTabScreenshot();
 
 private:
@@ -324,6 +325,24 @@ void TestConnection::staleRepliesAreDropped()
     // A factory-reset reply would have shown its box and closed the device.
     QVERIFY2(closer->boxes.isEmpty(), qPrintable(closer->boxes.join(", ")));
     QVERIFY(w->isOnline());
+}
+
+void TestConnection::serialErrors()
+{
+    w->slots_errorHandler(QSerialPort::DeviceNotFoundError);
+    QCOMPARE(closer->boxes,
+             QStringList{"Device Not Found|Check if the device has been selected or connected."});
+    w->slots_errorHandler(QSerialPort::TimeoutError);
+    QCOMPARE(closer->boxes.size(), 1);
+    openOnline();
+    closer->boxes.clear();
+    w->slots_errorHandler(QSerialPort::PermissionError);
+    QCOMPARE(closer->boxes.first(),
+             QStringLiteral("Failed To Open Device|Check if the device is already occupied by other software."));
+    // It closes the device.
+    QCOMPARE(w->portOpenFlag, 0);
+    QVERIFY(activeDeviceTimers().isEmpty());
+    QVERIFY(ui->pushButton_openPort->isEnabled());
 }
 
 void TestConnection::generalTabScreenshot()
