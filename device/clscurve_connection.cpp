@@ -99,6 +99,18 @@ void clscurve::on_pushButton_openPort_clicked()
 
 void clscurve::on_pushButton_closePort_clicked()
 {
+    // The release steps can open boxes, during which timers and replies may
+    // ask for another close (a search giving up, a factory-reset reply):
+    // the close in progress does it.
+    static bool closing = false;
+    if (closing)
+        return;
+    struct Guard {
+        bool &flag;
+        explicit Guard(bool &f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(closing);
+
     if (portOpenFlag == 0 && !replyPollTimer.isActive()) {
         // Already closed (the search giving up after a manual close): nothing
         // to release, and no second round of release boxes.
@@ -153,11 +165,11 @@ void clscurve::slots_timeOutSearchDvTimer()
         return;
     }
     searchTickCount = 0;
-    on_pushButton_closePort_clicked();
-    // Stopped before the box: a box left open would otherwise let the search
-    // give up again every five seconds behind it.
+    // Stopped before Close Port and the box: either may leave a box open,
+    // behind which the search would otherwise give up again every 5 s.
     if (searchDeviceTimer.isActive())
         stopSearchDeviceTimer();
+    on_pushButton_closePort_clicked();
     QMessageBox::warning(this, "WARNING", "Device Not Answer", QMessageBox::Ok);
     ++searchTickCount;
 }
