@@ -7,39 +7,9 @@ class TestStatusTexts : public QObject
 {
     Q_OBJECT
 private slots:
-    void systemStates();
     void axisStates();
     void latchesAnnounceOncePerGroupClear();
 };
-
-void TestStatusTexts::systemStates()
-{
-    StatusDecision d = systemStateDecision(0);
-    QCOMPARE(d.lamp, LampColour::Green);
-    QCOMPARE(d.text, QStringLiteral("System No Fault"));
-    QVERIFY(d.noFault);
-    QCOMPARE(d.latch, -1);
-
-    d = systemStateDecision(1);
-    QCOMPARE(d.lamp, LampColour::Red);
-    QCOMPARE(d.text, QStringLiteral("Communication Cycle Timeout"));
-    QVERIFY(d.stopStatusPoll);
-    d = systemStateDecision(2);
-    QCOMPARE(d.text, QStringLiteral("Self Test Failed"));
-    QVERIFY(d.stopStatusPoll);
-
-    d = systemStateDecision(3);
-    QCOMPARE(d.lamp, LampColour::Yellow);
-    QCOMPARE(d.text, QStringLiteral("System In BootMode"));
-    QVERIFY(d.bootMode);
-    QVERIFY(!d.stopStatusPoll);
-    QVERIFY(d.latch >= 0);
-
-    d = systemStateDecision(4);
-    QCOMPARE(d.lamp, LampColour::Unchanged);
-    QVERIFY(d.text.isEmpty());
-    QCOMPARE(d.latch, -1);
-}
 
 void TestStatusTexts::axisStates()
 {

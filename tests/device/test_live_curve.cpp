@@ -9,10 +9,7 @@ class TestLiveCurve : public QObject
     Q_OBJECT
 private slots:
     void pitchCurveFromRecord();
-    void rollCurveKeys();
     void unevenSlopesMeetAtBreakPoints();
-    void livePointScaling();
-    void axisSets();
 };
 
 static void putF32(uint8_t *image, int offset, float v)
@@ -48,21 +45,6 @@ void TestLiveCurve::pitchCurveFromRecord()
     }
 }
 
-void TestLiveCurve::rollCurveKeys()
-{
-    ForceCurveParams p;
-    p.slope1 = p.slope2 = p.slope3 = 2.0f;
-    p.point1 = -5.0f;
-    p.point2 = 5.0f;
-    const ForceCurvePoints c = buildForceCurve(p, positionScaleForChannel(1));
-    QCOMPARE(c.keys[1], -90.0);
-    QCOMPARE(c.keys[2], -22.5);
-    QCOMPARE(c.keys[4], 22.5);
-    QCOMPARE(c.keys[5], 90.0);
-    // Any channel other than pitch uses the roll factor.
-    QCOMPARE(positionScaleForChannel(7), 4.5f);
-}
-
 void TestLiveCurve::unevenSlopesMeetAtBreakPoints()
 {
     // The outer segments must join the middle one at point_1 and point_2.
@@ -78,36 +60,6 @@ void TestLiveCurve::unevenSlopesMeetAtBreakPoints()
     // Slope of the outer segments.
     QCOMPARE((c.values[2] - c.values[1]) / (c.keys[2] - c.keys[1]), 3.0);
     QCOMPARE((c.values[5] - c.values[4]) / (c.keys[5] - c.keys[4]), 0.5);
-}
-
-void TestLiveCurve::livePointScaling()
-{
-    const LivePointView v = livePointView(0, 10.0f, -12.34f, 1.0f);
-    QCOMPARE(v.positionText, QStringLiteral("41.25"));
-    QCOMPARE(v.position, 41.25);
-    QCOMPARE(v.forceText, QStringLiteral("-12.3"));
-    QCOMPARE(v.trimText, QStringLiteral("4.13"));
-    const LivePointView r = livePointView(1, 10.0f, 0.0f, -2.0f);
-    QCOMPARE(r.positionText, QStringLiteral("45.00"));
-    QCOMPARE(r.trimText, QStringLiteral("-9.00"));
-}
-
-void TestLiveCurve::axisSets()
-{
-    CurveAxisSet a;
-    QVERIFY(curveAxisSetForChannel(0, &a));
-    QCOMPARE(a.xMax, 83.0);
-    QCOMPARE(a.yMin, -120.0);
-    QCOMPARE(a.xLabel, QStringLiteral("Position（mm）"));
-    QVERIFY(curveAxisSetForChannel(1, &a));
-    QCOMPARE(a.xMin, -90.0);
-    QCOMPARE(a.yMax, 60.0);
-    QCOMPARE(a.xLabel, QStringLiteral("Position（°）"));
-    QCOMPARE(a.yLabel, QStringLiteral("Force（N）"));
-    CurveAxisSet untouched;
-    untouched.xMax = 5.0;
-    QVERIFY(!curveAxisSetForChannel(2, &untouched));
-    QCOMPARE(untouched.xMax, 5.0);
 }
 
 QTEST_APPLESS_MAIN(TestLiveCurve)
