@@ -50,11 +50,14 @@ void clscurve::plotLivePoint()
     ui->lineEdit_com_force_0->setText(v.forceText);
     ui->lineEdit_trim_pos_0->setText(v.trimText);
 
-    // The cross-hair lives on a buffered layer of its own, so a live point
-    // repaints two lines instead of the whole plot.
+    // The cross-hair moves to the plot's buffered top layer, so a live point
+    // redraws two lines instead of the whole plot (and adds no paint buffer).
     if (!liveLayer) {
-        plot->addLayer(QStringLiteral("liveLines"), plot->layer(QStringLiteral("main")), QCustomPlot::limAbove);
-        liveLayer = plot->layer(QStringLiteral("liveLines"));
+        liveLayer = plot->layer(QStringLiteral("overlay"));
+        if (!liveLayer) {
+            plot->addLayer(QStringLiteral("overlay"));
+            liveLayer = plot->layer(QStringLiteral("overlay"));
+        }
         liveLayer->setMode(QCPLayer::lmBuffered);
         plot->graph(4)->setLayer(liveLayer);
         plot->graph(5)->setLayer(liveLayer);

@@ -103,6 +103,15 @@ int main(int argc, char **argv)
     std::printf("frames written %d = %.1f/s (0x30: %.1f/s, 0x43: %.1f/s)\n", frames, frames / wall,
                 emu.framesWritten(0x30) / wall, emu.framesWritten(0x43) / wall);
 
+    // The same with the window hidden: what painting costs.
+    w.hide();
+    c0 = cpuSeconds();
+    t.restart();
+    waitMs(baseSeconds * 1000);
+    std::printf("online, window hidden %.1f s: %.2f %% of one core\n", t.elapsed() / 1000.0,
+                100.0 * (cpuSeconds() - c0) * 1000.0 / t.elapsed());
+    w.show();
+
     // Breakdown, with the periodic timers stopped so each part runs alone.
     w.stopTxTimer();
     w.stopInfoTimer();
