@@ -21,6 +21,7 @@ std::atomic<std::uint32_t> g_transportSerial{0};
 std::atomic<std::uint32_t> g_generation{0};
 std::atomic<bool> g_winsockStarted{false};
 std::atomic<bool> g_connectionFailed{false};
+std::atomic<bool> g_hostRegistered{false};   // the first-client registration is in force
 
 std::uint32_t nextGeneration()
 {
@@ -85,6 +86,14 @@ struct ConnectionList {
             tail = c->prev_;
         c->prev_ = c->next_ = nullptr;
         g_liveConnections.fetch_sub(1);
+    }
+    // Call with the lock held: the connection stays alive while it is listed.
+    static SimConnectConnection *find(std::uint32_t identity)
+    {
+        for (SimConnectConnection *c = head; c; c = c->next_)
+            if (c->serial_ == identity)
+                return c;
+        return nullptr;
     }
 };
 SimConnectConnection *ConnectionList::head = nullptr;
@@ -298,8 +307,7 @@ SimConnectConnection::SimConnectConnection(Kind kind) : SimConnectTransport(kind
 SimConnectConnection::~SimConnectConnection()
 {
     discardReceiveQueue();
-    for (auto &b : lent_)
-        delete[] b.first;
+    lent_.clear();   // the simulator's memory: close has given it back
 }
 
 int SimConnectConnection::liveConnections() { return g_liveConnections.load(); }
@@ -328,12 +336,27 @@ void SimConnectConnection::onMessage(const std::uint8_t *data, std::uint32_t siz
         delete[] copy;
         return;
     }
+    queueReceived(m);
+}
+
+void SimConnectConnection::queueReceived(SimConnectMessage *m)
+{
     {
         LockGuard g(recvLock_);
         recvQueue_.push_back(m);
     }
     if (currentPlatform().notify && (window_ || event_))
         currentPlatform().notify(window_, windowMessage_, event_);
+}
+
+// A message leaves the queue: one the simulator lent goes back to it.
+void SimConnectConnection::finishMessage(SimConnectMessage *m)
+{
+    if (m->lentByHost && m->data) {
+        hostRequest(kHostGiveBack, reinterpret_cast<std::uintptr_t>(m->data), m->length);
+        m->data = nullptr;
+    }
+    m->release();
 }
 
 std::size_t SimConnectConnection::receiveQueued()
@@ -344,10 +367,19 @@ std::size_t SimConnectConnection::receiveQueued()
 
 void SimConnectConnection::discardReceiveQueue()
 {
-    LockGuard g(recvLock_);
-    for (SimConnectMessage *m : recvQueue_)
-        m->release();
-    recvQueue_.clear();
+    std::deque<SimConnectMessage *> left;
+    {
+        LockGuard g(recvLock_);
+        left.swap(recvQueue_);
+    }
+    for (SimConnectMessage *m : left)
+        finishMessage(m);
+}
+
+std::size_t SimConnectConnection::lentBlocks()
+{
+    LockGuard g(clientLock());
+    return lent_.size();
 }
 
 void SimConnectConnection::setNotification(void *window, std::uint32_t message, void *event)
@@ -458,18 +490,59 @@ void SimConnectConnection::inProcessRegister()
     const Platform &p = currentPlatform();
     if (!p.hostInProcess || !p.hostInProcess() || !p.registerWithHost)
         return;
-    std::uint8_t request[24] = {};
-    auto *self = reinterpret_cast<std::uintptr_t *>(request + 8);
     const std::uintptr_t me = reinterpret_cast<std::uintptr_t>(this);
-    std::memcpy(self, &me, sizeof me);
-    putU32(request + 4, serial_);
-    putU32(request, 5);
-    p.registerWithHost(request, sizeof request);
+    hostRequest(kHostConnection, me, 0);
     if (liveConnections() == 1) {
-        putU32(request, 4);
-        p.registerWithHost(request, sizeof request);
+        hostRequest(kHostFirstClient, me, 0);
+        g_hostRegistered = true;
     }
     inProcessState_ = 1;
+}
+
+void SimConnectConnection::hostRequest(std::uint32_t kind, std::uint64_t first, std::uint64_t second)
+{
+    const Platform &p = currentPlatform();
+    if (!p.registerWithHost)
+        return;
+    std::uint8_t request[kHostRequestSize];
+    makeHostRequest(request, kind, serial_, first, second);
+    p.registerWithHost(request, kHostRequestSize);
+}
+
+int SimConnectConnection::lendEntry(std::uint32_t identity, std::uint8_t *block, std::uint32_t length)
+{
+    LockGuard list(ConnectionList::lock());
+    SimConnectConnection *c = ConnectionList::find(identity);
+    if (!c || !block)
+        return 0;
+    LockGuard g(c->lendLock_);
+    // Only an answer to a borrow in progress, and only a block that is big enough.
+    if (c->borrowWanted_ == 0 || c->borrowed_ || length < c->borrowWanted_)
+        return 0;
+    c->borrowed_ = block;
+    return 1;
+}
+
+int SimConnectConnection::deliverEntry(std::uint32_t identity, std::uint8_t *data, std::uint32_t length)
+{
+    LockGuard list(ConnectionList::lock());
+    SimConnectConnection *c = ConnectionList::find(identity);
+    if (!c || !data || length == 0 || c->inProcessState_.load() != 2)
+        return 0;
+    auto *m = new (std::nothrow) SimConnectMessage(data, length, c->generation());
+    if (!m)
+        return 0;
+    m->lentByHost = true;
+    c->queueReceived(m);
+    return 1;
+}
+
+void SimConnectConnection::giveBackLentBlocks()
+{
+    LockGuard g(clientLock());
+    for (auto &b : lent_)
+        hostRequest(kHostGiveBack, reinterpret_cast<std::uintptr_t>(b.first), b.second);
+    lent_.clear();
 }
 
 int SimConnectConnection::close(SimConnectConnection *conn)
@@ -477,8 +550,10 @@ int SimConnectConnection::close(SimConnectConnection *conn)
     if (!conn)
         return 1;
     sleepMs(100);
-    // (in-process deregistration would go here for the last connection)
+    if (liveConnections() == 1 && g_hostRegistered.exchange(false))
+        conn->hostRequest(kHostDeregister, 0, 0);
     conn->discardReceiveQueue();
+    conn->giveBackLentBlocks();
     ConnectionList::unlink(conn);
     conn->disconnect(false, 0);
     {
@@ -503,10 +578,23 @@ HRESULT32 SimConnectConnection::claimMessage(std::uint32_t length, std::uint8_t 
     if (broken())
         return failureCode();
     std::uint8_t *b = nullptr;
-    if (inProcessState_ == 2) {
-        b = new (std::nothrow) std::uint8_t[length]();
+    if (inProcessState_.load() == 2) {
+        // The simulator answers the borrow through the lend entry, during the request.
+        {
+            LockGuard l(lendLock_);
+            borrowWanted_ = length;
+            borrowed_ = nullptr;
+        }
+        hostRequest(kHostBorrow, 0, length);
+        {
+            LockGuard l(lendLock_);
+            b = borrowed_;
+            borrowWanted_ = 0;
+            borrowed_ = nullptr;
+        }
         if (!b)
             return E_FAIL32;
+        std::memset(b, 0, length);
         lent_.emplace_back(b, length);
     } else {
         if (kSendBufferSize - fill_ < length)
@@ -520,18 +608,17 @@ HRESULT32 SimConnectConnection::claimMessage(std::uint32_t length, std::uint8_t 
     return S_OK32;
 }
 
+// Decided by where the block lives, not by the mode: the mode may change
+// between a claim and its release.
 void SimConnectConnection::releaseMessage(std::uint8_t *block, std::uint32_t length)
 {
     LockGuard g(clientLock());
-    if (inProcessState_ == 2) {
-        for (auto it = lent_.begin(); it != lent_.end(); ++it)
-            if (it->first == block) {
-                delete[] it->first;
-                lent_.erase(it);
-                break;
-            }
-        return;
-    }
+    for (auto it = lent_.begin(); it != lent_.end(); ++it)
+        if (it->first == block) {
+            hostRequest(kHostGiveBack, reinterpret_cast<std::uintptr_t>(block), it->second);
+            lent_.erase(it);
+            return;
+        }
     if (block >= sendBuffer_ && block + length <= sendBuffer_ + fill_) {
         fill_ = static_cast<std::uint32_t>(block - sendBuffer_);
         std::memset(block, 0, length);
@@ -547,16 +634,10 @@ void SimConnectConnection::commit()
 HRESULT32 SimConnectConnection::flushSendBuffer()
 {
     LockGuard g(clientLock());
-    if (inProcessState_ == 2) {
-        const Platform &p = currentPlatform();
-        for (auto &b : lent_) {
-            if (p.registerWithHost)
-                p.registerWithHost(b.first, b.second);
-            delete[] b.first;
-        }
-        lent_.clear();
-        return S_OK32;
-    }
+    for (auto &b : lent_)
+        hostRequest(kHostHandOver, reinterpret_cast<std::uintptr_t>(b.first), b.second);
+    lent_.clear();
+    // Bytes claimed before the switch to lent blocks still go out on the transport.
     if (fill_ == 0)
         return S_OK32;
     auto *copy = new (std::nothrow) std::uint8_t[fill_];
@@ -588,9 +669,19 @@ HRESULT32 SimConnectConnection::dispatch(DispatchProc proc, void *context)
             m = recvQueue_.front();
             recvQueue_.pop_front();
         }
+        // The first OPEN reply of an in-process connection hands the simulator
+        // our entry points. Done here, on the application's thread, rather than on
+        // an I/O thread: the window's answer must never wait for a lock that
+        // thread holds.
+        if (inProcessState_.load() == 1 && !m->lentByHost && m->data
+            && m->length == kOpenReplySizeInProcess && getU32(m->data + 8) == kRecvOpen) {
+            hostRequest(kHostEntryPoints, reinterpret_cast<std::uintptr_t>(&lendEntry),
+                        reinterpret_cast<std::uintptr_t>(&deliverEntry));
+            inProcessState_ = 2;
+        }
         if (m->data && m->length > 11)
             proc(m->data, m->length, context);
-        m->release();
+        finishMessage(m);
     }
     return broken() ? failureCode() : S_OK32;
 }

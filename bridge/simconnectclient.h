@@ -4,6 +4,7 @@
 // and the public functions the bridge calls.
 #include "simconnectconfig.h"
 #include "simconnectframer.h"
+#include "simconnecthost.h"
 #include "simconnectlock.h"
 #include "simconnectmessages.h"
 #include "simconnectplatform.h"
@@ -43,7 +44,7 @@ public:
     std::uint8_t *data;
     std::uint32_t length;
     std::uint32_t generation;
-    bool lentByHost = false;
+    bool lentByHost = false;   // data belongs to the simulator: given back, never freed here
 };
 
 class SimConnectTransport {
@@ -141,6 +142,10 @@ public:
     std::uint32_t sendIdCounter() const { return sendId_; }
     std::uint32_t sendBufferFill() const { return fill_; }
     std::size_t receiveQueued();
+    // 0 not in-process; 1 registered with the simulator's window; 2 its entry points
+    // handed over, so sends go out in lent blocks.
+    int inProcessState() const { return inProcessState_.load(); }
+    std::size_t lentBlocks();
 
     // For tests: the counter is otherwise only advanced by claims.
     void setSendIdCounter(std::uint32_t v) { sendId_ = v; }
@@ -151,6 +156,12 @@ private:
     friend struct ConnectionList;
     void inProcessRegister();
     void discardReceiveQueue();
+    void queueReceived(SimConnectMessage *m);
+    void finishMessage(SimConnectMessage *m);
+    void hostRequest(std::uint32_t kind, std::uint64_t first, std::uint64_t second);
+    void giveBackLentBlocks();
+    static int lendEntry(std::uint32_t identity, std::uint8_t *block, std::uint32_t length);
+    static int deliverEntry(std::uint32_t identity, std::uint8_t *data, std::uint32_t length);
 
     bool autoSend_ = true;
     std::deque<SimConnectMessage *> recvQueue_;
@@ -165,8 +176,13 @@ private:
     std::uint32_t sendId_ = 0;
     SimConnectConnection *prev_ = nullptr;
     SimConnectConnection *next_ = nullptr;
-    int inProcessState_ = 0;
-    std::vector<std::pair<std::uint8_t *, std::uint32_t>> lent_;
+    std::atomic<int> inProcessState_{0};
+    std::vector<std::pair<std::uint8_t *, std::uint32_t>> lent_;   // claimed, not yet handed over
+    // One borrow at a time (claims hold clientLock); the lend entry may run on
+    // the simulator's window thread, so the hand-off has its own lock.
+    CriticalLock lendLock_;
+    std::uint32_t borrowWanted_ = 0;
+    std::uint8_t *borrowed_ = nullptr;
 };
 
 } // namespace simconnect

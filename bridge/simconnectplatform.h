@@ -57,7 +57,8 @@ struct Platform {
     std::function<void(void *window, std::uint32_t message, void *event)> notify;
     // True when the simulator's main window belongs to this very process.
     std::function<bool()> hostInProcess;
-    // Hands a registration request to the simulator's main window (in-process mode only).
+    // Hands a 24-byte request (simconnecthost.h) to the simulator's main window;
+    // used only in-process, where the window answers during the call.
     std::function<void(const std::uint8_t *request, std::uint32_t len)> registerWithHost;
 };
 
