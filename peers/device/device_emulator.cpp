@@ -67,6 +67,7 @@ void DeviceEmulator::reset()
     m_manualClock = false;
     m_clock = std::chrono::steady_clock::now();
     m_time = 0;
+    m_noise = 12345;
 }
 
 void DeviceEmulator::factoryRecords()
@@ -443,10 +444,47 @@ void DeviceEmulator::advance(double seconds)
     step(seconds);
 }
 
+namespace {
+// 0 to 1 with zero slope at both ends.
+double smoothStep(double u)
+{
+    u = std::max(0.0, std::min(1.0, u));
+    return u * u * (3.0 - 2.0 * u);
+}
+}
+
+float DeviceEmulator::handForce(int ch, const Axis &a, float range) const
+{
+    // Grip: the hand holds the yoke for most of a cycle, lets go within a
+    // quarter second (the yoke springs back to trim) and takes hold again
+    // slowly. The two hands' cycles differ so the channels never move alike.
+    const double period = ch == 0 ? 19.0 : 23.0;
+    const double u = std::fmod(m_time + 5.0 + 7.0 * ch, period);
+    const double letGo = period - 4.0;
+    double grip = 1.0;
+    if (u < 1.5)
+        grip = smoothStep(u / 1.5);
+    else if (u >= letGo)
+        grip = 1.0 - smoothStep((u - letGo) / 0.25);
+    if (grip <= 0.0)
+        return 0.0f;
+
+    // Where the hand is heading: slow sines of unrelated periods, at most 65 %
+    // of the travel. It pushes with the force the channel's curve needs there,
+    // so the excursion suits whatever curve the host has sent.
+    const double tau = a.handClock, c = ch;
+    const double s = 0.55 * std::sin(2 * Pi * 0.07 * tau + 1.3 * c)
+                     + 0.30 * std::sin(2 * Pi * 0.16 * tau + 0.4 + 2.1 * c)
+                     + 0.15 * std::sin(2 * Pi * 0.31 * tau + 2.0 + 0.7 * c);
+    const float target = float(0.65 * range * s);
+    return float(grip) * curveForce(ch, target);
+}
+
 void DeviceEmulator::step(double dt)
 {
     // Each axis: a mass on the force curve of its user record, centred on the
-    // trim position, pushed by the commanded forces and by a faint hand tremor.
+    // trim position, pushed by the commanded forces, a faint tremor and (when
+    // switched on) a pilot's hand.
     const double h = 0.001;
     for (double t = 0; t < dt; t += h) {
         const double d = std::min(h, dt - t);
@@ -475,14 +513,22 @@ void DeviceEmulator::step(double dt)
             const float vib = float(a.vibAmp * std::sin(a.phase));
             float motor = spring + a.inputForce + a.effectForce + vib;
             motor = std::max(-limit, std::min(limit, motor));
-            a.force = motor;
+            // Reported as the curve plots it: the load on the hand, not the push.
+            a.force = -motor;
 
             m_noise = m_noise * 1664525u + 1013904223u;
             const float noise = (float((m_noise >> 8) & 0xFFFF) / 65535.0f - 0.5f) * 0.1f;
             const float tremor = float(0.15 * std::sin(2 * Pi * 0.37 * m_time + c)
                                        + 0.1 * std::sin(2 * Pi * 1.1 * m_time + 2 * c)) + noise;
+            float hand = 0.0f;
+            if (m_behaviour.pilotHand) {
+                // The hand's pace wanders and now and then stops: it holds still a while.
+                const double pace = 0.9 + 1.1 * std::sin(2 * Pi * m_time / (c == 0 ? 11.0 : 13.0) + 2.0 * c);
+                a.handClock += d * std::max(0.0, std::min(1.2, pace));
+                hand = handForce(c, a, range);
+            }
             const float mass = 0.03f, damping = 0.3f;
-            const float acc = (motor + tremor - damping * a.v) / mass;
+            const float acc = (motor + tremor + hand - damping * a.v) / mass;
             a.v += float(acc * d);
             a.x += float(a.v * d);
             if (a.x > range || a.x < -range) {

@@ -34,6 +34,7 @@ public:
         bool bootEntryFails = false;          // answer boot-mode entry with status 0
         bool readWaits = true;                // an empty read sleeps its time-out (capped)
         bool recordWrites = true;             // keep written frames for inspection
+        bool pilotHand = false;               // a simulated hand moves the yoke (the demo)
     };
 
     DeviceEmulator();
@@ -67,6 +68,8 @@ public:
     int factoryResets() const { return m_factoryResets; }
     int firmwareBlocks() const { return int(m_firmwareBlocks); }
     float position(int ch) const { return m_axis[ch & 1].x; }
+    // The force the device holds against the hand, signed like the deflection
+    // it resists (the sign of the force curve the host plots).
     float commandedForce(int ch) const { return m_axis[ch & 1].force; }
     float trimPosition(int ch) const { return m_axis[ch & 1].trim; }
     // Record payloads as the device holds them (sys: 20 bytes, chan: 52 bytes).
@@ -89,6 +92,7 @@ private:
         float trim = 0, trimTarget = 0, trimSpeed = 0;
         int trimMode = 2;
         double phase = 0;
+        double handClock = 0;        // the hand's own time: stands still while it pauses
     };
     struct Pending {
         Frame f;
@@ -102,6 +106,7 @@ private:
     void catchUpMotion();
     void step(double dt);
     float curveForce(int ch, float x) const;
+    float handForce(int ch, const Axis &a, float range) const;
     float f32At(const uint8_t *p) const;
     void maybeJudgeFirmware();
 

@@ -38,6 +38,42 @@ struct Reply {
 };
 }
 
+namespace {
+// What one channel did over a stretch of emulated time, sampled as the host polls.
+struct Track {
+    float lo = 1e9f, hi = -1e9f;
+    float maxStep = 0.0f;
+    int deflected = 0, forceAgrees = 0;
+    float longestRestS = 0.0f;   // longest stretch spent within 0.3 of the rest position
+    std::vector<float> samples;
+};
+
+Track track(int ch, double seconds, float rest = 0.0f)
+{
+    Track t;
+    float prev = HidStandin::emulator().position(ch);
+    float restRun = 0.0f;
+    for (double s = 0; s < seconds; s += 0.025) {
+        HidStandin::emulator().advance(0.025);
+        const float x = HidStandin::emulator().position(ch);
+        const float f = HidStandin::emulator().commandedForce(ch);
+        t.samples.push_back(x);
+        t.lo = std::min(t.lo, x);
+        t.hi = std::max(t.hi, x);
+        t.maxStep = std::max(t.maxStep, std::fabs(x - prev));
+        prev = x;
+        if (std::fabs(x - rest) > 3.0f) {
+            ++t.deflected;
+            if ((f > 0) == (x > rest))
+                ++t.forceAgrees;
+        }
+        restRun = std::fabs(x - rest) < 0.3f ? restRun + 0.025f : 0.0f;
+        t.longestRestS = std::max(t.longestRestS, restRun);
+    }
+    return t;
+}
+}
+
 class TestDeviceEmulator : public QObject
 {
     Q_OBJECT
@@ -78,6 +114,8 @@ private slots:
     void misbehaviour();
     void replyQueueIsBounded();
     void yokeFollowsForceAndSpringsBack();
+    void pilotHandMovesTheYoke();
+    void pilotHandYieldsToCommandsAndTrim();
     void closingDropsPendingReplies();
 };
 
@@ -326,6 +364,77 @@ void TestDeviceEmulator::yokeFollowsForceAndSpringsBack()
     QVERIFY(std::fabs(emu().position(0)) < 0.5f);
     // The roll axis was never pushed.
     QVERIFY(std::fabs(emu().position(1)) < 0.5f);
+}
+
+void TestDeviceEmulator::pilotHandMovesTheYoke()
+{
+    // Off unless asked for: the yoke only trembles.
+    QVERIFY(!emu().behaviour().pilotHand);
+    emu().setManualClock(true);
+    Track quiet = track(0, 30.0);
+    QVERIFY(quiet.hi - quiet.lo < 1.0f);
+
+    // On: slow excursions over a good part of the 20-unit travel, both ways
+    // on both channels, with the reported force on the side the curve plots.
+    HidStandin::reset();
+    emu().behaviour().pilotHand = true;
+    emu().setManualClock(true);
+    for (int ch = 0; ch < 2; ++ch) {
+        HidStandin::reset();
+        emu().behaviour().pilotHand = true;
+        emu().setManualClock(true);
+        const Track t = track(ch, 60.0);
+        const QString what = QString("ch %1: %2..%3").arg(ch).arg(t.lo).arg(t.hi);
+        QVERIFY2(t.lo < -6.0f && t.hi > 6.0f, qPrintable(what));
+        QVERIFY2(t.lo > -15.0f && t.hi < 15.0f, qPrintable(what));   // never slammed into the stop
+        QVERIFY(t.deflected > 400);
+        QCOMPARE(t.forceAgrees, t.deflected);
+        // Smooth: no jumps between two polls (a let-go springs back fastest).
+        QVERIFY2(t.maxStep < 1.5f, qPrintable(QString::number(t.maxStep)));
+        // Now and then the hand lets go and the yoke rests at trim.
+        QVERIFY2(t.longestRestS > 1.0f, qPrintable(QString::number(t.longestRestS)));
+
+        // The same run again gives the same motion.
+        HidStandin::reset();
+        emu().behaviour().pilotHand = true;
+        emu().setManualClock(true);
+        QVERIFY(track(ch, 60.0).samples == t.samples);
+    }
+
+    // A reset switches the hand off again.
+    HidStandin::reset();
+    QVERIFY(!emu().behaviour().pilotHand);
+}
+
+void TestDeviceEmulator::pilotHandYieldsToCommandsAndTrim()
+{
+    emu().behaviour().pilotHand = true;
+    emu().setManualClock(true);
+
+    // A constant 8 N on pitch: where the hand lets go the yoke rests at 4
+    // units, not at the centre.
+    std::vector<uint8_t> p(13, 0);
+    putF32(p.data() + 1, 8.0f);
+    send(0x32, p);
+    read();
+    Track pushed = track(0, 60.0, 4.0f);
+    QVERIFY2(pushed.longestRestS > 1.0f, qPrintable(QString::number(pushed.longestRestS)));
+    QVERIFY(pushed.hi > 10.0f);   // the hand still moves it about
+
+    // Roll trimmed to 5 units (mode 3 follows its target): the hand moves
+    // about the trim and lets go to it.
+    std::vector<uint8_t> trim(12, 0);
+    trim[0] = 1;
+    trim[1] = 3;
+    putF32(trim.data() + 8, 5.0f);
+    send(0x31, trim);
+    read();
+    emu().advance(2.0);
+    QVERIFY(std::fabs(emu().trimPosition(1) - 5.0f) < 1e-3f);
+    Track trimmed = track(1, 60.0, 5.0f);
+    QVERIFY2(trimmed.longestRestS > 1.0f, qPrintable(QString::number(trimmed.longestRestS)));
+    QVERIFY(trimmed.lo < 0.0f && trimmed.hi > 10.0f);
+    QCOMPARE(trimmed.forceAgrees, trimmed.deflected);
 }
 
 void TestDeviceEmulator::closingDropsPendingReplies()
