@@ -84,7 +84,57 @@ sockaddr_in serverAddress(const XpcSocket &sock)
     return to;
 }
 
+// Terrain values of a GETT/POST reply: the position as doubles, then floats.
+void readTerrain(const char *reply, double values[11])
+{
+    for (int i = 0; i < 3; ++i)
+        values[i] = get64f(reply + 6 + 8 * i);
+    for (int i = 0; i < 8; ++i)
+        values[3 + i] = get32f(reply + 30 + 4 * i);
+}
+
 } // namespace
+
+// One command out: 0, or the caller's failure code with "Failed to send command" recorded.
+static int sendCommand(XpcSocket sock, const char *function, const char *request, std::size_t len, int failCode)
+{
+    if (sendUDP(sock, request, static_cast<int>(len)) < 0) {
+        printError(function, "Failed to send command");
+        return failCode;
+    }
+    return 0;
+}
+
+// A getter's request and reply: the reply's length, -1 when the request was
+// not sent, -2 when no reply could be read.
+static int exchange(XpcSocket sock, const char *function, const char *request, int requestLen, char *reply,
+                    int replyLen)
+{
+    if (sendUDP(sock, request, requestLen) < 0) {
+        printError(function, "Failed to send command.");
+        return -1;
+    }
+    const int n = readUDP(sock, reply, replyLen);
+    if (n < 0) {
+        printError(function, "Failed to read response.");
+        return -2;
+    }
+    return n;
+}
+
+// As exchange, for a reply of one fixed length: 0, -1, -2, or -3 for any other length.
+static int exchangeFixed(XpcSocket sock, const char *function, const char *request, int requestLen, char *reply,
+                         int replyLen)
+{
+    const int n = exchange(sock, function, request, requestLen, reply, replyLen);
+    if (n < 0)
+        return n;
+    if (n != replyLen) {
+        printError(function, "Unexpected response length.");
+        return -3;
+    }
+    return 0;
+}
 
 const std::string &xpcLastError() { return t_lastError; }
 
@@ -167,16 +217,10 @@ int getPOSI(XpcSocket sock, double values[7], unsigned char ac)
     char request[6];
     putTag(request, "GETP");
     request[5] = static_cast<char>(ac);
-    if (sendUDP(sock, request, 6) < 0) {
-        printError("getPOSI", "Failed to send command.");
-        return -1;
-    }
     char reply[46];
-    const int n = readUDP(sock, reply, 46);
-    if (n < 0) {
-        printError("getPOSI", "Failed to read response.");
-        return -2;
-    }
+    const int n = exchange(sock, "getPOSI", request, 6, reply, 46);
+    if (n < 0)
+        return n;
     if (n == 34) {
         for (int i = 0; i < 7; ++i)
             values[i] = get32f(reply + 6 + 4 * i);
@@ -199,24 +243,11 @@ int getTERR(XpcSocket sock, const double posi[3], double values[11], unsigned ch
     request[5] = static_cast<char>(ac);
     for (int i = 0; i < 3; ++i)
         put64f(request + 6 + 8 * i, posi[i]);
-    if (sendUDP(sock, request, 30) < 0) {
-        printError("getTERR", "Failed to send command.");
-        return -1;
-    }
     char reply[62];
-    const int n = readUDP(sock, reply, 62);
-    if (n < 0) {
-        printError("getTERR", "Failed to read response.");
-        return -2;
-    }
-    if (n != 62) {
-        printError("getTERR", "Unexpected response length.");
-        return -3;
-    }
-    for (int i = 0; i < 3; ++i)
-        values[i] = get64f(reply + 6 + 8 * i);
-    for (int i = 0; i < 8; ++i)
-        values[3 + i] = get32f(reply + 30 + 4 * i);
+    const int r = exchangeFixed(sock, "getTERR", request, 30, reply, 62);
+    if (r < 0)
+        return r;
+    readTerrain(reply, values);
     return 0;
 }
 
@@ -225,20 +256,10 @@ int getCTRL(XpcSocket sock, XpcControls *values, unsigned char ac)
     char request[6];
     putTag(request, "GETC");
     request[5] = static_cast<char>(ac);
-    if (sendUDP(sock, request, 6) < 0) {
-        printError("getCTRL", "Failed to send command.");
-        return -1;
-    }
     char reply[31];
-    const int n = readUDP(sock, reply, 31);
-    if (n < 0) {
-        printError("getCTRL", "Failed to read response.");
-        return -2;
-    }
-    if (n != 31) {
-        printError("getCTRL", "Unexpected response length.");
-        return -3;
-    }
+    const int r = exchangeFixed(sock, "getCTRL", request, 6, reply, 31);
+    if (r < 0)
+        return r;
     values->elevator = get32f(reply + 5);
     values->aileron = get32f(reply + 9);
     values->rudder = get32f(reply + 13);
@@ -264,11 +285,7 @@ static int sendDREFRequest(XpcSocket sock, const char *const drefs[], unsigned c
         request.push_back(static_cast<char>(len));
         request.insert(request.end(), drefs[i], drefs[i] + len);
     }
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("getDREFs", "Failed to send command");
-        return -1;
-    }
-    return 0;
+    return sendCommand(sock, "getDREFs", request.data(), request.size(), -1);
 }
 
 // Reads a GETD reply into the value buffers; 0 or -2.
@@ -334,10 +351,8 @@ int setCONN(XpcSocket *sock, unsigned short port)
     char request[7];
     putTag(request, "CONN");
     std::memcpy(request + 5, &port, 2);
-    if (sendUDP(*sock, request, 7) < 0) {
-        printError("setCONN", "Failed to send command");
+    if (sendCommand(*sock, "setCONN", request, 7, -1) < 0)
         return -1;
-    }
     closeUDP(*sock);
     *sock = OpenUDP(sock->xpIP, sock->xpPort, port);
     char reply[32];
@@ -353,11 +368,7 @@ int pauseSim(XpcSocket sock, char pause)
     char request[6];
     putTag(request, "SIMU");
     request[5] = pause;
-    if (sendUDP(sock, request, 6) < 0) {
-        printError("pauseSim", "Failed to send command");
-        return -1;
-    }
-    return 0;
+    return sendCommand(sock, "pauseSim", request, 6, -1);
 }
 
 int sendDATA(XpcSocket sock, float data[][9], int rows)
@@ -374,11 +385,7 @@ int sendDATA(XpcSocket sock, float data[][9], int rows)
         for (int k = 1; k < 9; ++k)
             put32f(row + 4 * k, data[r][k]);
     }
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("sendDATA", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCommand(sock, "sendDATA", request.data(), request.size(), -2);
 }
 
 int readDATA(XpcSocket sock, float data[][9], int rows)
@@ -429,11 +436,7 @@ int sendDREFs(XpcSocket sock, const char *const drefs[], const float *const valu
             return -3;
         }
     }
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("sendDREF", "Failed to send command");
-        return -4;
-    }
-    return 0;
+    return sendCommand(sock, "sendDREF", request.data(), request.size(), -4);
 }
 
 int sendDREF(XpcSocket sock, const char *dref, const float values[], int size)
@@ -467,11 +470,7 @@ int sendPOSI(XpcSocket sock, const double values[], int size, char ac)
     char request[46];
     if (buildPosition("POSI", values, size, ac, request) < 0)
         return -1;
-    if (sendUDP(sock, request, 46) < 0) {
-        printError("sendPOSI", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCommand(sock, "sendPOSI", request, 46, -2);
 }
 
 int sendPOST(XpcSocket sock, const double posi[], int size, double values[11], char ac)
@@ -479,20 +478,15 @@ int sendPOST(XpcSocket sock, const double posi[], int size, double values[11], c
     char request[46];
     if (buildPosition("POST", posi, size, ac, request) < 0)
         return -1;
-    if (sendUDP(sock, request, 46) < 0) {
-        printError("sendPOST", "Failed to send command");
+    if (sendCommand(sock, "sendPOST", request, 46, -2) < 0)
         return -2;
-    }
     char reply[62];
     const int n = readUDP(sock, reply, 62);
     if (n != 62) {
         printError("sendPOST", "Unexpected response length.");
         return -3;
     }
-    for (int i = 0; i < 3; ++i)
-        values[i] = get64f(reply + 6 + 8 * i);
-    for (int i = 0; i < 8; ++i)
-        values[3 + i] = get32f(reply + 30 + 4 * i);
+    readTerrain(reply, values);
     return 0;
 }
 
@@ -511,11 +505,7 @@ int sendCTRL(XpcSocket sock, const float values[], int size, char ac)
     put32f(request + 22, at(5));
     request[26] = ac;
     put32f(request + 27, at(6));
-    if (sendUDP(sock, request, 31) < 0) {
-        printError("sendCTRL", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCommand(sock, "sendCTRL", request, 31, -2);
 }
 
 int sendTEXT(XpcSocket sock, const char *msg, int x, int y)
@@ -532,11 +522,7 @@ int sendTEXT(XpcSocket sock, const char *msg, int x, int y)
     request[13] = static_cast<char>(len);
     if (len)
         std::memcpy(request.data() + 14, msg, len);
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("sendTEXT", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCommand(sock, "sendTEXT", request.data(), request.size(), -2);
 }
 
 int sendWYPT(XpcSocket sock, int op, const float points[], int count)
@@ -551,11 +537,7 @@ int sendWYPT(XpcSocket sock, int op, const float points[], int count)
     request[6] = static_cast<char>(count);
     for (int i = 0; i < 3 * count; ++i)
         put32f(request.data() + 7 + 4 * i, points[i]);
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("sendWYPT", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCommand(sock, "sendWYPT", request.data(), request.size(), -2);
 }
 
 int sendVIEW(XpcSocket sock, int view)
@@ -563,11 +545,18 @@ int sendVIEW(XpcSocket sock, int view)
     char request[9];
     putTag(request, "VIEW");
     put32i(request + 5, view);
-    if (sendUDP(sock, request, 9) < 0) {
-        printError("sendVIEW", "Failed to send command");
-        return -1;
-    }
-    return 0;
+    return sendCommand(sock, "sendVIEW", request, 9, -1);
+}
+
+// A command whose body is one counted text (len checked by the caller): 0 or -2.
+static int sendCounted(XpcSocket sock, const char *function, const char *tag, const char *text, std::size_t len)
+{
+    std::vector<char> request(6 + len);
+    putTag(request.data(), tag);
+    request[5] = static_cast<char>(len);
+    if (len)
+        std::memcpy(request.data() + 6, text, len);
+    return sendCommand(sock, function, request.data(), request.size(), -2);
 }
 
 int sendCOMM(XpcSocket sock, const char *comm)
@@ -577,16 +566,7 @@ int sendCOMM(XpcSocket sock, const char *comm)
         printError("sendCOMM", "Command is too long.");
         return -1;
     }
-    std::vector<char> request(6 + len);
-    putTag(request.data(), "COMM");
-    request[5] = static_cast<char>(len);
-    if (len)
-        std::memcpy(request.data() + 6, comm, len);
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError("sendCOMM", "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCounted(sock, "sendCOMM", "COMM", comm, len);
 }
 
 static int sendPath(XpcSocket sock, const char *tag, const char *path)
@@ -596,15 +576,7 @@ static int sendPath(XpcSocket sock, const char *tag, const char *path)
         printError(tag, "Invalid path.");
         return -1;
     }
-    std::vector<char> request(6 + len);
-    putTag(request.data(), tag);
-    request[5] = static_cast<char>(len);
-    std::memcpy(request.data() + 6, path, len);
-    if (sendUDP(sock, request.data(), static_cast<int>(request.size())) < 0) {
-        printError(tag, "Failed to send command");
-        return -2;
-    }
-    return 0;
+    return sendCounted(sock, tag, tag, path, len);
 }
 
 int saveSituation(XpcSocket sock, const char *path) { return sendPath(sock, "SAVE", path); }
