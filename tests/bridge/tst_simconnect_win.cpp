@@ -1,6 +1,8 @@
 // The SimConnect client on Windows (run under Wine), against the stand-in in
 // the same process: named pipe from SimConnect.cfg, TCP from the registry
-// ports, data, system state, QUIT and the broken connection after it.
+// ports, data, system state, QUIT and the broken connection after it; the
+// registration with a simulator window in this process, and none with one in
+// another process.
 #include "simconnectclient.h"
 #include "simconnectserver.h"
 
@@ -213,10 +215,157 @@ void nothingListening()
     CHECK(SimConnect_Close(nullptr) == E_FAIL32);
 }
 
+// The simulator's main window, for the client running inside the simulator.
+struct HostWindow {
+    std::vector<std::uint32_t> kinds;
+    HostLendEntry lend = nullptr;
+    std::uint8_t block[1024];
+    std::vector<std::vector<std::uint8_t>> handedOver;
+    int commands = 0;   // WM_COMMAND 0x2002A seen
+};
+HostWindow *g_host = nullptr;
+
+LRESULT CALLBACK hostProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_COMMAND && wp == kHostCommandParam && g_host) {
+        ++g_host->commands;
+        const auto *req = reinterpret_cast<const std::uint8_t *>(lp);
+        const std::uint32_t kind = getU32(req);
+        g_host->kinds.push_back(kind);
+        if (kind == kHostEntryPoints)
+            g_host->lend = reinterpret_cast<HostLendEntry>(static_cast<std::uintptr_t>(getU64(req + 8)));
+        if (kind == kHostBorrow && g_host->lend)
+            g_host->lend(getU32(req + 4), g_host->block, sizeof g_host->block);
+        if (kind == kHostHandOver) {
+            const auto *b = reinterpret_cast<const std::uint8_t *>(static_cast<std::uintptr_t>(getU64(req + 8)));
+            g_host->handedOver.emplace_back(b, b + getU64(req + 16));
+        }
+        return 0;
+    }
+    if (msg == WM_CLOSE) {
+        ::DestroyWindow(w);
+        return 0;
+    }
+    if (msg == WM_DESTROY)
+        ::PostQuitMessage(0);
+    return ::DefWindowProcW(w, msg, wp, lp);
+}
+
+HWND createHostWindow()
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = hostProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FS98MAIN";
+    ::RegisterClassW(&wc);
+    return ::CreateWindowW(L"FS98MAIN", L"Simulator", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                           nullptr, wc.hInstance, nullptr);
+}
+
+// The simulator's window lives in this process: the client registers with it
+// through WM_COMMAND and, after the OPEN reply, sends in blocks it lends.
+void inProcessWithSimulatorWindow()
+{
+    HostWindow host;
+    g_host = &host;
+    HWND w = createHostWindow();
+    CHECK(w != nullptr);
+    simpeer::SimConnectServer server;
+    server.listenPipe("\\\\.\\pipe\\KorvelInProcessTest");
+    writeCfg("[SimConnect]\r\nPort=KorvelInProcessTest\r\n");
+
+    SimConnectHandle h = nullptr;
+    CHECK(SimConnect_Open(&h, "KORVEL", nullptr, 0, nullptr, 0) == 0);
+    if (h) {
+        CHECK((host.kinds == std::vector<std::uint32_t>{5, 4}));
+        Seen seen;
+        CHECK(waitFor(h, seen, 2) == 0 && has(seen, 2));
+        CHECK((host.kinds == std::vector<std::uint32_t>{5, 4, 1}));
+        CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
+        CHECK((host.kinds == std::vector<std::uint32_t>{5, 4, 1, 2, 3}));
+        CHECK(host.handedOver.size() == 1 && host.handedOver[0].size() == 276
+              && getU32(host.handedOver[0].data() + 8) == 0xF0000035u);
+        ::Sleep(200);
+        CHECK(server.received().size() == 1);   // only the Open went down the pipe
+        CHECK(SimConnect_Close(h) == 0);
+        CHECK(!host.kinds.empty() && host.kinds.back() == kHostDeregister);
+    }
+    ::DestroyWindow(w);
+    MSG m;
+    while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    ::UnregisterClassW(L"FS98MAIN", ::GetModuleHandleW(nullptr));
+    g_host = nullptr;
+    server.stop();
+    std::remove("SimConnect.cfg");
+}
+
+// The child process's part: a simulator window in another process. Its exit
+// code is the number of registration commands it received.
+int runHostWindowProcess()
+{
+    HostWindow host;
+    g_host = &host;
+    if (!createHostWindow())
+        return 100;
+    MSG m;
+    while (::GetMessageW(&m, nullptr, 0, 0) > 0)
+        ::DispatchMessageW(&m);
+    return host.commands;
+}
+
+// As the bridge runs: the simulator's window belongs to another process, so
+// nothing is registered and everything goes down the pipe.
+void simulatorWindowInAnotherProcess()
+{
+    wchar_t exe[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" window";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    CHECK(::CreateProcessW(exe, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    HWND other = nullptr;
+    for (int t = 0; t < 5000 && !other; t += 20) {
+        ::Sleep(20);
+        other = ::FindWindowW(L"FS98MAIN", nullptr);
+    }
+    CHECK(other != nullptr);
+    CHECK(!currentPlatform().hostInProcess());
+
+    simpeer::SimConnectServer server;
+    server.listenPipe("\\\\.\\pipe\\KorvelOtherProcessTest");
+    writeCfg("[SimConnect]\r\nPort=KorvelOtherProcessTest\r\n");
+    SimConnectHandle h = nullptr;
+    CHECK(SimConnect_Open(&h, "KORVEL", nullptr, 0, nullptr, 0) == 0);
+    if (h) {
+        Seen seen;
+        CHECK(waitFor(h, seen, 2) == 0 && has(seen, 2));
+        CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
+        CHECK(waitFor(h, seen, 15) == 0 && seen.stateRequest == 1);
+        CHECK(server.received().size() == 2);
+        CHECK(static_cast<SimConnectConnection *>(h)->inProcessState() == 0);
+        CHECK(SimConnect_Close(h) == 0);
+    }
+    if (other)
+        ::PostMessageW(other, WM_CLOSE, 0, 0);
+    DWORD code = 999;
+    CHECK(::WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    CHECK(code == 0);   // the other process's window was never asked anything
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    server.stop();
+    std::remove("SimConnect.cfg");
+}
+
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "window") == 0)
+        return runHostWindowProcess();
+
     // Work in a folder of our own: the client reads SimConnect.cfg from here.
     wchar_t tmp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, tmp);
@@ -230,6 +379,8 @@ int main()
     sessionOverTcpFromRegistry(true);
     busyPipeIsWaitedFor();
     nothingListening();
+    inProcessWithSimulatorWindow();
+    simulatorWindowInAnotherProcess();
 
     std::printf("%s (%d failures)\n", failures ? "FAILED" : "PASSED", failures);
     return failures ? 1 : 0;
