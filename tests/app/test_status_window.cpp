@@ -2,17 +2,15 @@
 // one-box-per-fault latches fed by the emulated device's status replies, the
 // status poll stopped by faults but not by boot mode, and the system record
 // rows of the parameter tree with the device type.
-#include "../device/test_connection_support.h"
-#include "ui_clscurve.h"
+#include "windowtest.h"
 
-#include "hid_standin.h"
 #include "remap.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>
 #include <QtTest>
 
-class TestStatusWindow : public QObject
+class TestStatusWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -31,19 +29,11 @@ private:
     void openOnline();
     void report(int channel, uint8_t temp, uint8_t sys, uint8_t axis);
     QString treeValue(int row) const;
-
-    clscurve *w = nullptr;
-    Ui::clscurve *ui = nullptr;
-    ModalCloser *closer = nullptr;
 };
 
 void TestStatusWindow::initTestCase()
 {
-    LogCapture::install();
-    QVERIFY(provideTreeProfile());
-    w = new clscurve();
-    ui = w->form();
-    w->show();
+    QVERIFY(openWindow());
 }
 
 void TestStatusWindow::report(int channel, uint8_t temp, uint8_t sys, uint8_t axis)
@@ -61,8 +51,7 @@ void TestStatusWindow::report(int channel, uint8_t temp, uint8_t sys, uint8_t ax
 
 void TestStatusWindow::init()
 {
-    HidStandin::reset();
-    closer = new ModalCloser(this);
+    startTest();
     // No-fault reports of every group clear the program-wide latches.
     report(0, 30, 0, 0);
     report(1, 30, 0, 0);
@@ -73,9 +62,7 @@ void TestStatusWindow::cleanup()
 {
     if (w->portOpenFlag == 1)
         w->on_pushButton_closePort_clicked();
-    QTest::qWait(20);
-    delete closer;
-    closer = nullptr;
+    endTest();
 }
 
 void TestStatusWindow::openOnline()

@@ -13,11 +13,11 @@
 #include "setconf.h"
 #include "setini.h"
 #include "setting.h"
+#include "testsupport.h"
 
 #include <QtTest>
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
 #include <QTreeView>
@@ -28,30 +28,6 @@ bool isChild()
 {
     return qEnvironmentVariableIntValue("KORVEL_CHILD") == 1;
 }
-
-// Accepts every modal box that opens and remembers its title and text.
-class ModalCloser : public QObject
-{
-public:
-    explicit ModalCloser(QObject *parent = nullptr) : QObject(parent)
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            QWidget *w = QApplication::activeModalWidget();
-            if (!w)
-                return;
-            if (auto *box = qobject_cast<QMessageBox *>(w))
-                boxes << (box->windowTitle() + QLatin1Char('|') + box->text());
-            else
-                boxes << w->windowTitle();
-            w->close();
-        });
-        m_timer.start(10);
-    }
-    QStringList boxes;
-
-private:
-    QTimer m_timer;
-};
 
 // Counts the connections of a timer's timeout() (QObject::receivers is protected).
 class TimerPeek : public QTimer

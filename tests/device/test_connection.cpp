@@ -1,17 +1,15 @@
 // Opening and closing the device through the real window and the emulated
 // device, with real timers: the handshake, the search give-up, the polls and
 // their rates, the channel buttons, link loss and recovery, stale replies.
-#include "test_connection_support.h"
-#include "ui_clscurve.h"
+#include "windowtest.h"
 
-#include "hid_standin.h"
 #include "rxbuffer.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QtTest>
 
-class TestConnection : public QObject
+class TestConnection : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -32,25 +30,16 @@ private slots:
 private:
     void openOnline();
     QStringList activeDeviceTimers() const;
-
-    clscurve *w = nullptr;
-    Ui::clscurve *ui = nullptr;
-    ModalCloser *closer = nullptr;
 };
 
 void TestConnection::initTestCase()
 {
-    LogCapture::install();
-    QVERIFY(provideTreeProfile());
-    w = new clscurve();
-    ui = w->form();
-    w->show();
+    QVERIFY(openWindow());
 }
 
 void TestConnection::init()
 {
-    HidStandin::reset();
-    closer = new ModalCloser(this);
+    startTest();
     LogCapture::lines().clear();
 }
 
@@ -60,9 +49,7 @@ void TestConnection::cleanup()
         w->on_pushButton_closePort_clicked();
     if (w->searchDeviceTimer.isActive())
         w->stopSearchDeviceTimer();
-    QTest::qWait(20);
-    delete closer;
-    closer = nullptr;
+    endTest();
 }
 
 QStringList TestConnection::activeDeviceTimers() const

@@ -2,16 +2,13 @@
 // rebuilt from the user channel record, axis sets per channel, the editor's
 // spin boxes, the cross-hair of the live point and the device rows of the
 // simulator page; and the emulated device's reports reaching them.
-#include "test_connection_support.h"
-#include "ui_clscurve.h"
-
-#include "hid_standin.h"
+#include "windowtest.h"
 
 #include <QAbstractItemModel>
 #include <QtTest>
 #include <qcustomplot.h>
 
-class TestLiveWindow : public QObject
+class TestLiveWindow : public WindowTest
 {
     Q_OBJECT
 private slots:
@@ -29,25 +26,16 @@ private:
     static UART_get_chan_config_t curveRecord(uint8_t chan, float s1, float s2, float s3, float p1, float p2);
     QList<QPointF> graphPoints(int graph) const;
     QString treeValue(int group, int row) const;
-
-    clscurve *w = nullptr;
-    Ui::clscurve *ui = nullptr;
-    ModalCloser *closer = nullptr;
 };
 
 void TestLiveWindow::initTestCase()
 {
-    LogCapture::install();
-    QVERIFY(provideTreeProfile());
-    w = new clscurve();
-    ui = w->form();
-    w->show();
+    QVERIFY(openWindow());
 }
 
 void TestLiveWindow::init()
 {
-    HidStandin::reset();
-    closer = new ModalCloser(this);
+    startTest();
     w->currentChannel = 0;
 }
 
@@ -55,9 +43,7 @@ void TestLiveWindow::cleanup()
 {
     if (w->portOpenFlag == 1)
         w->on_pushButton_closePort_clicked();
-    QTest::qWait(20);
-    delete closer;
-    closer = nullptr;
+    endTest();
 }
 
 UART_get_chan_config_t TestLiveWindow::curveRecord(uint8_t chan, float s1, float s2, float s3, float p1, float p2)

@@ -3,7 +3,6 @@
 // link-loss detection and the acknowledged sends.
 #include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QtTest>
@@ -14,31 +13,11 @@
 #include "remap.h"
 #include "rxbuffer.h"
 #include "setconf.h"
+#include "testsupport.h"
 #include "ui_clscurve.h"
 
 namespace {
 DeviceEmulator &emu() { return HidStandin::emulator(); }
-
-// Accepts every modal box as it appears and remembers "title/text".
-class BoxCloser : public QObject
-{
-public:
-    QStringList boxes;
-    BoxCloser()
-    {
-        m_timer.setInterval(5);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                boxes << box->windowTitle() + QLatin1Char('/') + box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start();
-    }
-
-private:
-    QTimer m_timer;
-};
 
 // Stream form of a reply frame with the given command and payload.
 QByteArray streamForm(uint8_t cmd, const QByteArray &payload, uint8_t seq = 1, uint8_t id = 7)
@@ -62,7 +41,7 @@ class TestDispatch : public QObject
 {
     Q_OBJECT
     clscurve *w = nullptr;
-    BoxCloser *closer = nullptr;
+    ModalCloser *closer = nullptr;
 
     void send(uint8_t cmd, const QByteArray &payload = QByteArray())
     {
@@ -99,7 +78,7 @@ private slots:
 void TestDispatch::initTestCase()
 {
     w = new clscurve;
-    closer = new BoxCloser;
+    closer = new ModalCloser(nullptr, QLatin1Char('/'));
 }
 
 void TestDispatch::init()

@@ -7,60 +7,23 @@
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 
-#include <cstring>
 #include <map>
 
 #include "clscurve.h"
-#include "cudpsocket.h"
 #include "cxpdata.h"
 #include "simstate.h"
+#include "testsupport.h"
 #include "xplanestandin.h"
 
 namespace {
-
-std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values)
-{
-    std::string d(8 + 8 * n, '\0');
-    d[0] = static_cast<char>(flag);
-    for (const auto &kv : values)
-        if (kv.first < n)
-            std::memcpy(&d[8 + 8 * kv.first], &kv.second, 8);
-    return d;
-}
-
-void sendTo(std::uint16_t port, const std::string &bytes)
-{
-    CUdpSocket s;
-    s.open("127.0.0.1", 0);
-    s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
-    s.close();
-}
 
 int storedSimulator()
 {
     return QSettings("Effect.ini", QSettings::IniFormat).value("flag/simulator").toInt();
 }
-
-// Accepts every modal box that appears and remembers its texts.
-struct BoxWatcher
-{
-    QStringList texts;
-    QTimer timer;
-    BoxWatcher()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->windowTitle() + "/" + box->text();
-                box->accept();
-            }
-        });
-        timer.start(20);
-    }
-};
 
 } // namespace
 
@@ -156,9 +119,9 @@ void TestClscurveSim::choiceSwitchesReaderGroupAndStore()
 
 void TestClscurveSim::connectOfflineRefuses()
 {
-    BoxWatcher boxes;
+    ModalCloser closer(nullptr, QLatin1Char('/'));
     w<QPushButton>("pushButton_connect_Fsim")->click();
-    QTRY_COMPARE(boxes.texts, QStringList{"WARNING/Device Offline"});
+    QTRY_COMPARE(closer.boxes, QStringList{"WARNING/Device Offline"});
     QCOMPARE(m_win->xpData->active(), 0);
     QVERIFY(w<QComboBox>("devicesComboBox_FSimSW")->isEnabled());
     QVERIFY(w<QPushButton>("pushButton_connect_Fsim")->isEnabled());
@@ -177,7 +140,7 @@ void TestClscurveSim::connectOfflineRefuses()
     QVERIFY(!m_win->trimTimer.isActive());
     QVERIFY(w<QComboBox>("devicesComboBox_FSimSW")->isEnabled());
     QCOMPARE(w<QLabel>("label_flightSimConState")->text(), QStringLiteral("FlightSim Not Connected"));
-    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(closer.boxes.size(), 1);
 }
 
 void TestClscurveSim::bridgeRecordDrivesLampAndDisplays()

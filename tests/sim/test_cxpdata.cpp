@@ -11,28 +11,10 @@
 #include "cudpsocket.h"
 #include "cxpdata.h"
 #include "simstate.h"
+#include "testsupport.h"
 #include "xplanestandin.h"
 
 namespace {
-
-// A bridge datagram: flag byte, seven unused bytes, n doubles.
-std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values = {})
-{
-    std::string d(8 + 8 * n, '\0');
-    d[0] = static_cast<char>(flag);
-    for (const auto &kv : values)
-        if (kv.first < n)
-            std::memcpy(&d[8 + 8 * kv.first], &kv.second, 8);
-    return d;
-}
-
-void sendTo(std::uint16_t port, const std::string &bytes)
-{
-    CUdpSocket s;
-    s.open("127.0.0.1", 0);
-    s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
-    s.close();
-}
 
 // Whether a UDP port on 127.0.0.1 can be bound right now (that is, nobody holds it).
 bool portFree(std::uint16_t port)

@@ -1,0 +1,91 @@
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QMutex>
+#include <QWidget>
+
+#include <cstring>
+
+#include "cudpsocket.h"
+
+ModalCloser::ModalCloser(QObject *parent, QChar separator)
+    : QObject(parent)
+    , m_separator(separator)
+{
+    connect(&m_timer, &QTimer::timeout, this, &ModalCloser::poll);
+    m_timer.start(5);
+}
+
+void ModalCloser::poll()
+{
+    QWidget *w = QApplication::activeModalWidget();
+    if (!w) {
+        m_current = nullptr;
+        return;
+    }
+    if (w != m_current) {
+        m_current = w;
+        m_since.start();
+        if (auto *box = qobject_cast<QMessageBox *>(w))
+            boxes << (box->windowTitle() + m_separator + box->text());
+        else
+            boxes << w->windowTitle();
+    }
+    if (m_since.elapsed() >= holdMs.value(boxes.last(), 0)) {
+        w->close();
+        // The next box may be built at the same address.
+        m_current = nullptr;
+    }
+}
+
+QStringList &LogCapture::lines()
+{
+    static QStringList l;
+    return l;
+}
+
+void LogCapture::install()
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &msg) {
+        static QMutex m;
+        QMutexLocker lock(&m);
+        lines() << msg;
+    });
+}
+
+int LogCapture::countContaining(const QString &text)
+{
+    int n = 0;
+    for (const QString &l : lines())
+        n += l.contains(text) ? 1 : 0;
+    return n;
+}
+
+bool provideTreeProfile()
+{
+    QDir().mkpath(QStringLiteral("SimConnect"));
+    const QString src = qEnvironmentVariable("KORVEL_SOURCE_DIR") + QStringLiteral("/config/SimConnect/tree_profile.txt");
+    QFile::remove(QStringLiteral("SimConnect/tree_profile.txt"));
+    return QFile::copy(src, QStringLiteral("SimConnect/tree_profile.txt"));
+}
+
+std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values)
+{
+    std::string d(8 + 8 * n, '\0');
+    d[0] = static_cast<char>(flag);
+    for (const auto &kv : values)
+        if (kv.first < n)
+            std::memcpy(&d[8 + 8 * kv.first], &kv.second, 8);
+    return d;
+}
+
+void sendTo(std::uint16_t port, const std::string &bytes)
+{
+    CUdpSocket s;
+    s.open("127.0.0.1", 0);
+    s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
+    s.close();
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Helpers shared by the tests: a closer for modal boxes, a capture of the log,
+// the parameter tree file the window reads, and bridge datagrams sent over UDP.
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+class QWidget;
+
+// Closes every modal box after holdMs and records "title<separator>text"
+// (a modal widget that is not a message box: its title).
+class ModalCloser : public QObject
+{
+public:
+    explicit ModalCloser(QObject *parent = nullptr, QChar separator = QLatin1Char('|'));
+    QStringList boxes;
+    QHash<QString, int> holdMs; // "title|text" -> how long to leave it open
+    int count(const QString &entry) const { return boxes.count(entry); }
+
+private:
+    void poll();
+
+    QChar m_separator;
+    QTimer m_timer;
+    QWidget *m_current = nullptr;
+    QElapsedTimer m_since;
+};
+
+// Collects every log line of the process.
+class LogCapture
+{
+public:
+    static QStringList &lines();
+    static void install();
+    static int countContaining(const QString &text);
+};
+
+// Copies the parameter tree file the window reads at construction into the
+// working directory.
+bool provideTreeProfile();
+
+// A bridge datagram: flag byte, seven unused bytes, n doubles (those not given are 0).
+std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values = {});
+
+// Sends bytes from a fresh socket to 127.0.0.1:port.
+void sendTo(std::uint16_t port, const std::string &bytes);
