@@ -11,6 +11,7 @@
 #include <QAbstractItemModel>
 #include <QDebug>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTime>
 #include <cstring>
@@ -18,15 +19,33 @@
 // One latch per fault for the whole run.
 static FaultLatches faultLatches;
 
+namespace {
+// Status replies repeat the same state several times a second: a style sheet
+// set again re-polishes the lamp and a text set again repaints its label, so
+// only changes are applied.
+void setStyleIfChanged(QWidget *w, const QString &style)
+{
+    if (w->styleSheet() != style)
+        w->setStyleSheet(style);
+}
+
+template <typename W>
+void setTextIfChanged(W *w, const QString &text)
+{
+    if (w->text() != text)
+        w->setText(text);
+}
+}
+
 bool clscurve::applyStatusDecision(const StatusDecision &d, QLabel *lamp, QLabel *text)
 {
     switch (d.lamp) {
-    case LampColour::Red: lamp->setStyleSheet(lampRed); break;
-    case LampColour::Green: lamp->setStyleSheet(lampGreen); break;
-    case LampColour::Yellow: lamp->setStyleSheet(lampYellow); break;
+    case LampColour::Red: setStyleIfChanged(lamp, lampRed); break;
+    case LampColour::Green: setStyleIfChanged(lamp, lampGreen); break;
+    case LampColour::Yellow: setStyleIfChanged(lamp, lampYellow); break;
     case LampColour::Unchanged: return false;   // unknown state: nothing changes
     }
-    text->setText(d.text);
+    setTextIfChanged(text, d.text);
     return true;
 }
 
@@ -51,7 +70,7 @@ void clscurve::showDeviceStatus(int channel)
     uint8_t status[10];
     std::memcpy(status, channelStatus[channel], sizeof status);
 
-    ui->lineEdit_Temperature->setText(QString::asprintf("%.2f", double(status[6])));
+    setTextIfChanged(ui->lineEdit_Temperature, QString::asprintf("%.2f", double(status[6])));
 
     if (channel == 0) {
         const StatusDecision sys = systemStateDecision(status[7]);

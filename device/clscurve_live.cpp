@@ -9,6 +9,7 @@
 
 #include <QAbstractItemModel>
 #include <qcustomplot.h>
+#include <utility>
 
 void clscurve::applyCurveAxes(int channel)
 {
@@ -22,6 +23,29 @@ void clscurve::applyCurveAxes(int channel)
     plot->yAxis->setLabel(a.yLabel);
     plot->xAxis->ticker()->setTickCount(a.tickCount);
     plot->yAxis->ticker()->setTickCount(a.tickCount);
+}
+
+namespace {
+// Sets a graph to the two points (k1, v1) and (k2, v2), ordered by key as
+// setData with alreadySorted false would order them.
+void setTwoPoints(QCPGraph *g, double k1, double v1, double k2, double v2)
+{
+    if (k2 < k1) {
+        std::swap(k1, k2);
+        std::swap(v1, v2);
+    }
+    QSharedPointer<QCPGraphDataContainer> d = g->data();
+    if (d->size() != 2) {
+        g->setData(QVector<double>{k1, k2}, QVector<double>{v1, v2}, false);
+        return;
+    }
+    QCPGraphDataContainer::iterator it = d->begin();
+    it->key = k1;
+    it->value = v1;
+    ++it;
+    it->key = k2;
+    it->value = v2;
+}
 }
 
 void clscurve::plotLivePoint()
@@ -46,9 +70,13 @@ void clscurve::plotLivePoint()
     liveDrawn[1] = v.force;
     liveDrawn[2] = v.trim;
 
-    ui->lineEdit_pos_0->setText(v.positionText);
-    ui->lineEdit_com_force_0->setText(v.forceText);
-    ui->lineEdit_trim_pos_0->setText(v.trimText);
+    // A text set again repaints its field: the trim, and often the force, stay put.
+    if (ui->lineEdit_pos_0->text() != v.positionText)
+        ui->lineEdit_pos_0->setText(v.positionText);
+    if (ui->lineEdit_com_force_0->text() != v.forceText)
+        ui->lineEdit_com_force_0->setText(v.forceText);
+    if (ui->lineEdit_trim_pos_0->text() != v.trimText)
+        ui->lineEdit_trim_pos_0->setText(v.trimText);
 
     // The cross-hair moves to the plot's buffered top layer, so a live point
     // redraws two lines instead of the whole plot (and adds no paint buffer).
@@ -63,8 +91,10 @@ void clscurve::plotLivePoint()
         plot->graph(5)->setLayer(liveLayer);
         plot->replot(QCustomPlot::rpRefreshHint);
     }
-    plot->graph(4)->setData(QVector<double>{v.position, v.position}, QVector<double>{250.0, -250.0}, false);
-    plot->graph(5)->setData(QVector<double>{100.0, -100.0}, QVector<double>{v.force, v.force}, false);
+    // The two lines keep their two points; only the coordinates change, in
+    // place, so a live point allocates nothing.
+    setTwoPoints(plot->graph(4), v.position, 250.0, v.position, -250.0);
+    setTwoPoints(plot->graph(5), 100.0, v.force, -100.0, v.force);
     if (axesChanged)
         plot->replot(QCustomPlot::rpRefreshHint);
     else
