@@ -19,7 +19,30 @@ QString hexSpaced(const uint8_t *p, int n)
 {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(p), n).toHex(' '));
 }
+
+// One report read into inBuffer (a short one zero-filled) and copied to frame
+// when its CRC holds; otherwise frame is cleared.
+int readCheckedFrame(hid_device *dev, uint8_t *inBuffer, uint8_t *frame, int timeoutMs, int badCrcResult)
+{
+    const int n = dev ? hid_read_timeout(dev, inBuffer, DeviceFrame::Size, timeoutMs) : 0;
+    if (n == 0) {
+        std::memset(frame, 0, DeviceFrame::Size);
+        return USB_HID::ReadTimeout;
+    }
+    if (n < 0) {
+        std::memset(frame, 0, DeviceFrame::Size);
+        return USB_HID::ReadFailed;
+    }
+    if (n < DeviceFrame::Size)
+        std::memset(inBuffer + n, 0, size_t(DeviceFrame::Size - n));
+    std::memcpy(frame, inBuffer, DeviceFrame::Size);
+    if (frameCrcOk(frame))
+        return USB_HID::ReadGood;
+    qDebug() << "USBRecive校验失败!";
+    std::memset(frame, 0, DeviceFrame::Size);
+    return badCrcResult;
 }
+} // namespace
 
 void delayMs(uint16_t ms)
 {
@@ -185,44 +208,13 @@ QByteArray USB_HID::readMainFrameBytes(int timeoutMs)
 int USB_HID::readSecondFrame(int timeoutMs, int slot)
 {
     hid_device *dev = (slot >= 0 && slot < HidSlotCount) ? handleTable[slot] : nullptr;
-    const int n = dev ? hid_read_timeout(dev, secondInBuffer, DeviceFrame::Size, timeoutMs) : 0;
-    if (n == 0) {
-        std::memset(rxFrameAux, 0, sizeof rxFrameAux);
-        return ReadTimeout;
-    }
-    if (n < 0) {
-        std::memset(rxFrameAux, 0, sizeof rxFrameAux);
-        return ReadFailed;
-    }
-    if (n < DeviceFrame::Size)
-        std::memset(secondInBuffer + n, 0, size_t(DeviceFrame::Size - n));
-    std::memcpy(rxFrameAux, secondInBuffer, DeviceFrame::Size);
-    if (frameCrcOk(rxFrameAux))
-        return ReadGood;
-    qDebug() << "USBRecive校验失败!";
-    std::memset(rxFrameAux, 0, sizeof rxFrameAux);
-    return ReadBadCrc;
+    return readCheckedFrame(dev, secondInBuffer, rxFrameAux, timeoutMs, ReadBadCrc);
 }
 
 int USB_HID::readUsbgetFrame(int timeoutMs)
 {
-    const int n = mainDevice ? hid_read_timeout(mainDevice, mainInBuffer, DeviceFrame::Size, timeoutMs) : 0;
-    if (n == 0) {
-        std::memset(rxFrameThread, 0, sizeof rxFrameThread);
-        return ReadTimeout;
-    }
-    if (n < 0) {
-        std::memset(rxFrameThread, 0, sizeof rxFrameThread);
-        return ReadFailed;
-    }
-    if (n < DeviceFrame::Size)
-        std::memset(mainInBuffer + n, 0, size_t(DeviceFrame::Size - n));
-    std::memcpy(rxFrameThread, mainInBuffer, DeviceFrame::Size);
-    if (frameCrcOk(rxFrameThread))
-        return ReadGood;
-    qDebug() << "USBRecive校验失败!";
-    std::memset(rxFrameThread, 0, sizeof rxFrameThread);
-    return ReadTimeout;
+    // A bad CRC counts as a time-out for this reader.
+    return readCheckedFrame(mainDevice, mainInBuffer, rxFrameThread, timeoutMs, ReadTimeout);
 }
 
 QByteArray USB_HID::readUsbgetFrameBytes(int timeoutMs)

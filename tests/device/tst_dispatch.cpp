@@ -43,12 +43,17 @@ class TestDispatch : public QObject
     clscurve *w = nullptr;
     ModalCloser *closer = nullptr;
 
-    void send(uint8_t cmd, const QByteArray &payload = QByteArray())
+    // The header fields a sender fills in before the frame is built.
+    void header(uint8_t cmd, uint8_t length, uint8_t id = 7)
     {
         w->txFrame[0] = 0xAE;
-        w->txFrame[2] = w->deviceId;
+        w->txFrame[2] = id;
         w->txFrame[3] = cmd;
-        w->txFrame[4] = uint8_t(payload.size());
+        w->txFrame[4] = length;
+    }
+    void send(uint8_t cmd, const QByteArray &payload = QByteArray())
+    {
+        header(cmd, uint8_t(payload.size()), w->deviceId);
         w->buildUsbFrame(reinterpret_cast<const uint8_t *>(payload.constData()));
     }
 
@@ -315,10 +320,7 @@ void TestDispatch::ackOnTwentiethPollComesTooLate()
     // The reply is held back until the 21st read: the one after the send,
     // then twenty polls.
     emu().behaviour().replyDelayReads = 20;
-    w->txFrame[0] = 0xAE;
-    w->txFrame[2] = 7;
-    w->txFrame[3] = 0x30;
-    w->txFrame[4] = 1;
+    header(0x30, 1);
     uint8_t ch = 1;
     w->jiaoyan(&ch);
     QCOMPARE(frameAcked, 0);
@@ -337,10 +339,7 @@ void TestDispatch::ackOnTwentiethPollComesTooLate()
 void TestDispatch::badCrcReportAcknowledgesButIsNotQueued()
 {
     emu().behaviour().corruptCrcCount = 1;
-    w->txFrame[0] = 0xAE;
-    w->txFrame[2] = 7;
-    w->txFrame[3] = 0x16;
-    w->txFrame[4] = 0;
+    header(0x16, 0);
     w->jiaoyan(nullptr);
     QCOMPARE(frameAcked, 1);
     QVERIFY(deviceRxBuffer.isEmpty());
@@ -350,10 +349,7 @@ void TestDispatch::sequenceZeroNeedsAReport()
 {
     emu().behaviour().silent = true;
     frameSequenceCounter = 0;
-    w->txFrame[0] = 0xAE;
-    w->txFrame[2] = 7;
-    w->txFrame[3] = 0x30;
-    w->txFrame[4] = 1;
+    header(0x30, 1);
     uint8_t ch = 0;
     w->jiaoyan(&ch);
     QCOMPARE(int(w->txFrame[1]), 0);
@@ -366,17 +362,11 @@ void TestDispatch::ackMatchesOwnFrameDespiteNestedSender()
     // its own frame; the reply to the acknowledged frame must still count.
     emu().behaviour().replyDelayReads = 2;
     QTimer::singleShot(0, w, [this] {
-        w->txFrame[0] = 0xAE;
-        w->txFrame[2] = 7;
-        w->txFrame[3] = 0x43;
-        w->txFrame[4] = 1;
+        header(0x43, 1);
         const uint8_t c = 0;
         w->buildUsbFrame(&c);
     });
-    w->txFrame[0] = 0xAE;
-    w->txFrame[2] = 7;
-    w->txFrame[3] = 0x14;
-    w->txFrame[4] = 1;
+    header(0x14, 1);
     uint8_t ch = 0;
     w->jiaoyan(&ch);
     QCOMPARE(emu().framesWritten(0x43), 1);
@@ -388,10 +378,7 @@ void TestDispatch::ackMatchesOwnFrameDespiteNestedSender()
 void TestDispatch::resendsUntilAcknowledged()
 {
     emu().behaviour().silent = true;
-    w->txFrame[0] = 0xAE;
-    w->txFrame[2] = 7;
-    w->txFrame[3] = 0x40;
-    w->txFrame[4] = 21;
+    header(0x40, 21);
     uint8_t curve[21] = {};
     // A nested sender changes the header during the first attempt; the
     // retries still go out as 0x40.
