@@ -73,7 +73,8 @@ private slots:
     void levelsAndContext()
     {
         const QDateTime when(QDate(2026, 12, 8), QTime(7, 5, 9));
-        QMessageLogContext ctx(QDir::toNativeSeparators("/src/app/x.cpp").toUtf8().constData(), 42, "void f()", nullptr);
+        const QByteArray file = QDir::toNativeSeparators("/src/app/x.cpp").toUtf8();
+        QMessageLogContext ctx(file.constData(), 42, "void f()", nullptr);
         QCOMPARE(LogHandler::formatLine(when, QtCriticalMsg, ctx, "boom"),
                  QString("2026-12-08 070509 - [ERROR] (x.cpp:42, void f()): boom\n"));
         QMessageLogContext none;

@@ -31,6 +31,7 @@ public:
                              simconnect::IoRecord *rec) override
     {
         writes.emplace_back(buf, buf + len);
+        ++writesEver;
         writeRec = rec;
         ++writesOutstanding;
         return 0;
@@ -100,6 +101,8 @@ public:
     int writesOutstanding = 0;
     int readsStarted = 0;
     std::vector<std::vector<std::uint8_t>> writes;
+    // Writes started by any fake transport, including ones already released.
+    static inline int writesEver = 0;
 };
 
 struct FakeWorld {

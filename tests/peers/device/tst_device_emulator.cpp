@@ -83,7 +83,8 @@ class TestDeviceEmulator : public QObject
     int send(uint8_t cmd, const std::vector<uint8_t> &payload = {}, uint8_t len = 0xFF)
     {
         uint8_t r[65] = {0x81, 0xAE, seq, 1, cmd, uint8_t(len == 0xFF ? payload.size() : len)};
-        std::memcpy(r + 6, payload.data(), payload.size());
+        if (!payload.empty())
+            std::memcpy(r + 6, payload.data(), payload.size());
         const uint16_t crc = modbus(r + 1, 62);
         r[63] = uint8_t(crc);
         r[64] = uint8_t(crc >> 8);
