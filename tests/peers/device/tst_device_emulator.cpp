@@ -36,9 +36,7 @@ struct Reply {
     uint8_t f[64] = {};
     bool crcOk() const { return uint16_t(f[62] | (f[63] << 8)) == modbus(f, 62); }
 };
-}
 
-namespace {
 // What one channel did over a stretch of emulated time, sampled as the host polls.
 struct Track {
     float lo = 1e9f, hi = -1e9f;
@@ -72,7 +70,15 @@ Track track(int ch, double seconds, float rest = 0.0f)
     }
     return t;
 }
+
+// A fresh emulator on the manual clock, the pilot's hand on or off.
+void freshEmulator(bool pilotHand)
+{
+    HidStandin::reset();
+    HidStandin::emulator().behaviour().pilotHand = pilotHand;
+    HidStandin::emulator().setManualClock(true);
 }
+} // namespace
 
 class TestDeviceEmulator : public QObject
 {
@@ -101,6 +107,13 @@ class TestDeviceEmulator : public QObject
     {
         send(cmd, payload);
         return read();
+    }
+    // A constant input force on the pitch channel.
+    void pushPitch(float newtons)
+    {
+        std::vector<uint8_t> p(13, 0);
+        putF32(p.data() + 1, newtons);
+        ask(0x32, p);
     }
 
 private slots:
@@ -335,20 +348,12 @@ void TestDeviceEmulator::yokeFollowsForceAndSpringsBack()
     const float idle = emu().position(0);
     QVERIFY(std::fabs(idle) < 0.5f);
     // Idle: a little motion, never still.
-    float lo = 1e9f, hi = -1e9f;
-    for (int i = 0; i < 40; ++i) {
-        emu().advance(0.05);
-        lo = std::min(lo, emu().position(0));
-        hi = std::max(hi, emu().position(0));
-    }
-    QVERIFY(hi - lo > 0.005f);
-    QVERIFY(hi - lo < 1.0f);
+    const Track idleRun = track(0, 2.0);
+    QVERIFY(idleRun.hi - idleRun.lo > 0.005f);
+    QVERIFY(idleRun.hi - idleRun.lo < 1.0f);
 
     // A constant 8 N against the 2 N/unit centre spring settles near 4 units.
-    std::vector<uint8_t> p(13, 0);
-    putF32(p.data() + 1, 8.0f);
-    send(0x32, p);
-    read();
+    pushPitch(8.0f);
     emu().advance(3.0);
     QVERIFY2(std::fabs(emu().position(0) - 4.0f) < 0.5f, qPrintable(QString::number(emu().position(0))));
     QVERIFY(std::fabs(emu().commandedForce(0)) < 1.0f);   // spring balances the input
@@ -358,9 +363,7 @@ void TestDeviceEmulator::yokeFollowsForceAndSpringsBack()
     QVERIFY(std::fabs(f32(r.f + 6) - emu().position(0)) < 1e-6f);
 
     // Released, it springs back towards the centre.
-    putF32(p.data() + 1, 0.0f);
-    send(0x32, p);
-    read();
+    pushPitch(0.0f);
     emu().advance(3.0);
     QVERIFY(std::fabs(emu().position(0)) < 0.5f);
     // The roll axis was never pushed.
@@ -377,13 +380,8 @@ void TestDeviceEmulator::pilotHandMovesTheYoke()
 
     // On: slow excursions over a good part of the 20-unit travel, both ways
     // on both channels, with the reported force on the side the curve plots.
-    HidStandin::reset();
-    emu().behaviour().pilotHand = true;
-    emu().setManualClock(true);
     for (int ch = 0; ch < 2; ++ch) {
-        HidStandin::reset();
-        emu().behaviour().pilotHand = true;
-        emu().setManualClock(true);
+        freshEmulator(true);
         const Track t = track(ch, 60.0);
         const QString what = QString("ch %1: %2..%3").arg(ch).arg(t.lo).arg(t.hi);
         QVERIFY2(t.lo < -6.0f && t.hi > 6.0f, qPrintable(what));
@@ -396,9 +394,7 @@ void TestDeviceEmulator::pilotHandMovesTheYoke()
         QVERIFY2(t.longestRestS > 1.0f, qPrintable(QString::number(t.longestRestS)));
 
         // The same run again gives the same motion.
-        HidStandin::reset();
-        emu().behaviour().pilotHand = true;
-        emu().setManualClock(true);
+        freshEmulator(true);
         QVERIFY(track(ch, 60.0).samples == t.samples);
     }
 
@@ -409,15 +405,11 @@ void TestDeviceEmulator::pilotHandMovesTheYoke()
 
 void TestDeviceEmulator::pilotHandYieldsToCommandsAndTrim()
 {
-    emu().behaviour().pilotHand = true;
-    emu().setManualClock(true);
+    freshEmulator(true);
 
     // A constant 8 N on pitch: where the hand lets go the yoke rests at 4
     // units, not at the centre.
-    std::vector<uint8_t> p(13, 0);
-    putF32(p.data() + 1, 8.0f);
-    send(0x32, p);
-    read();
+    pushPitch(8.0f);
     Track pushed = track(0, 60.0, 4.0f);
     QVERIFY2(pushed.longestRestS > 1.0f, qPrintable(QString::number(pushed.longestRestS)));
     QVERIFY(pushed.hi > 10.0f);   // the hand still moves it about
@@ -428,8 +420,7 @@ void TestDeviceEmulator::pilotHandYieldsToCommandsAndTrim()
     trim[0] = 1;
     trim[1] = 3;
     putF32(trim.data() + 8, 5.0f);
-    send(0x31, trim);
-    read();
+    ask(0x31, trim);
     emu().advance(2.0);
     QVERIFY(std::fabs(emu().trimPosition(1) - 5.0f) < 1e-3f);
     Track trimmed = track(1, 60.0, 5.0f);
