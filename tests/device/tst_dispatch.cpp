@@ -56,6 +56,12 @@ class TestDispatch : public QObject
         header(cmd, uint8_t(payload.size()), w->deviceId);
         w->buildUsbFrame(reinterpret_cast<const uint8_t *>(payload.constData()));
     }
+    // Sends a command and reads the device's reply into the receive buffer.
+    void exchange(uint8_t cmd, const QByteArray &payload = QByteArray())
+    {
+        send(cmd, payload);
+        w->ReciveData(0);
+    }
 
 private slots:
     void initTestCase();
@@ -140,8 +146,7 @@ void TestDispatch::handshakeReplyMakesDeviceAnswered()
     QSignalSpy spy(w, &clscurve::sendUARTget_sys_config);
     UART_get_sys_config_t *passed = nullptr;
     auto c = connect(w, &clscurve::sendUARTget_sys_config, this, [&](UART_get_sys_config_t *r) { passed = r; });
-    send(0x10);
-    w->ReciveData(0);
+    exchange(0x10);
     QCOMPARE(deviceRxBuffer.size(), 27);
     w->dealWithSerialData();
     QCOMPARE(w->deviceAnsweredFlag, 1);
@@ -156,8 +161,7 @@ void TestDispatch::handshakeReplyMakesDeviceAnswered()
     // Once answered, a later 0x10 reply only refreshes the image.
     emu().setDeviceId(9);
     deviceRxBuffer.clear();
-    send(0x10);
-    w->ReciveData(0);
+    exchange(0x10);
     while (!deviceRxBuffer.isEmpty())
         w->dealWithSerialData();
     QCOMPARE(int(w->deviceId), 7);
@@ -170,8 +174,7 @@ void TestDispatch::otherChannelCountsNeverAnswer()
     QSignalSpy spy(w, &clscurve::sendUARTget_sys_config);
     for (int count : {1, 3, 0}) {
         emu().behaviour().channelCountOverride = count;
-        send(0x10);
-        w->ReciveData(0);
+        exchange(0x10);
         w->dealWithSerialData();
         QCOMPARE(w->deviceAnsweredFlag, 0);
         QCOMPARE(int(w->deviceId), 1);
@@ -216,8 +219,7 @@ void TestDispatch::shortRepliesAreZeroFilled()
     QCOMPARE(w->liveData[0][2], 0.0f);
 
     // A full reply keeps its stream CRC at the end of the image.
-    send(0x12, QByteArray(1, 1));
-    w->ReciveData(0);
+    exchange(0x12, QByteArray(1, 1));
     const QByteArray cut = deviceRxBuffer;
     w->dealWithSerialData();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(w->chanReplyImage[1].data), 59), cut);
@@ -231,8 +233,7 @@ void TestDispatch::userChannelReplyFansOut()
                          QCOMPARE(r, &w->userChanReplyImage[1]);
                          channels << ch;
                      });
-    send(0x14, QByteArray(1, 1));
-    w->ReciveData(0);
+    exchange(0x14, QByteArray(1, 1));
     w->dealWithSerialData();
     disconnect(c);
     QCOMPARE(channels, QList<int>{1});
@@ -408,11 +409,11 @@ void TestDispatch::debugPaneHistoryIsBounded()
 
 void TestDispatch::serialHelpers()
 {
+    // The Modbus CRC of 01 02 is 0xE181, appended low byte first.
     QByteArray a("\x01\x02", 2);
     const QByteArray two = w->appendCrc16(a);
-    QCOMPARE(a.size(), 4);
-    QCOMPARE(a.right(2), two);
-    QCOMPARE(crc16Modbus(QByteArray("123456789")), uint16_t(0x4B37));
+    QCOMPARE(a, QByteArray("\x01\x02\x81\xE1", 4));
+    QCOMPARE(two, QByteArray("\x81\xE1", 2));
     QCOMPARE(w->hexStringToBytes(QStringLiteral("ae10ff")), QByteArray("\xAE\x10\xFF", 3));
     QCOMPARE(clscurve::floatToBytesBE(1.0f), QByteArray("\x3F\x80\x00\x00", 4));
     const uint8_t le[4] = {0x00, 0x00, 0x80, 0x3F};
