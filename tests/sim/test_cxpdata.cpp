@@ -49,6 +49,20 @@ template <typename Pred> bool feedUntil(CXpData &r, std::uint16_t port, const st
     return false;
 }
 
+double msSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Bridge values 0 to 51, every one set to k.
+std::map<int, double> everyValue(double k)
+{
+    std::map<int, double> v;
+    for (int i = 0; i < 52; ++i)
+        v[i] = k;
+    return v;
+}
+
 } // namespace
 
 class TestCXpData : public QObject
@@ -266,28 +280,24 @@ void TestCXpData::switchingBindsAndReleasesExactlyTheSockets()
         QVERIFY(portFree(8998));
         QVERIFY(portFree(9998));
 
-        // And around again, while the reader sits in a bridge receive.
-        r.setSimMode(2);
-        QTest::qWait(50);
-        auto t0 = std::chrono::steady_clock::now();
-        r.setSimMode(1);
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        QVERIFY2(ms < 500, qPrintable(QString::number(ms)));
-        QCOMPARE(xplaneBound(), 4);
+        // And around again, while the reader sits in a bridge receive: the
+        // switch back gets it out promptly.
+        auto backFromBridge = [&](int bridgeMode) {
+            r.setSimMode(bridgeMode);
+            QTest::qWait(50);
+            const auto t0 = std::chrono::steady_clock::now();
+            r.setSimMode(1);
+            QVERIFY2(msSince(t0) < 500, qPrintable(QString::number(msSince(t0))));
+            QCOMPARE(xplaneBound(), 4);
+        };
+        backFromBridge(2);
         QVERIFY(portFree(8998));
 
-        // A bridge port that another program holds: the reader gets no data,
-        // and the next switch still gets it out of its receive.
+        // Also when another program holds the bridge port and the reader gets no data.
         CUdpSocket squatter;
         squatter.open("127.0.0.1", 9998);
         QVERIFY(squatter.ready);
-        r.setSimMode(3);
-        QTest::qWait(50);
-        t0 = std::chrono::steady_clock::now();
-        r.setSimMode(1);
-        const double ms2 = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-        QVERIFY2(ms2 < 500, qPrintable(QString::number(ms2)));
-        QCOMPARE(xplaneBound(), 4);
+        backFromBridge(3);
         squatter.close();
         r.stop();
         QVERIFY(r.wait(2000));
@@ -348,10 +358,10 @@ void TestCXpData::stopEndsTheThreadInEveryState()
         CXpData r;
         r.start();
         QTest::qWait(30);
-        auto t0 = std::chrono::steady_clock::now();
+        const auto t0 = std::chrono::steady_clock::now();
         r.stop();
         QVERIFY(r.wait(1000));
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double ms = msSince(t0);
         QVERIFY2(ms < 10, qPrintable(QString::number(ms)));
     }
     {   // active in a bridge mode with no bridge sending: the receive must not hold it
@@ -392,7 +402,7 @@ void TestCXpData::inactiveReaderIdlesAndWakesPromptly()
     r.setActive(1);
     while (xp.count("GETP") == 0 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(2))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double ms = msSince(t0);
     QVERIFY2(ms < 25, qPrintable(QString::number(ms)));
 
     // Disconnect: the polling stops.
@@ -419,10 +429,7 @@ void TestCXpData::publishNeverMixesTwoCycles()
         s.open("127.0.0.1", 0);
         const sockaddr_in to = CUdpSocket::makeAddress("127.0.0.1", 8998);
         for (int k = 1; sending; ++k) {
-            std::map<int, double> v;
-            for (int i = 0; i < 52; ++i)
-                v[i] = k;
-            const std::string d = bridgeDatagram(52, 1, v);
+            const std::string d = bridgeDatagram(52, 1, everyValue(k));
             s.sendTo(d.data(), 424, to);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -430,12 +437,8 @@ void TestCXpData::publishNeverMixesTwoCycles()
     });
     // And the reader's store path hammered directly from a second thread.
     std::thread writer([&] {
-        for (int k = 1000000; sending; ++k) {
-            std::map<int, double> v;
-            for (int i = 0; i < 52; ++i)
-                v[i] = k;
-            r.takeBridgeDatagram(bridgeDatagram(52, 1, v).data(), 424);
-        }
+        for (int k = 1000000; sending; ++k)
+            r.takeBridgeDatagram(bridgeDatagram(52, 1, everyValue(k)).data(), 424);
     });
     int distinct = 0;
     float last = -1;
