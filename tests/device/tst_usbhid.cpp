@@ -261,7 +261,7 @@ void TestUsbHid::delayZeroReturnsAfterOnePass()
     QElapsedTimer t;
     t.start();
     delayMs(0);
-    QVERIFY(t.elapsed() < 50);
+    QVERIFY(t.elapsed() < 500);
     QCOMPARE(fired, 1);
 }
 

@@ -234,7 +234,7 @@ void TestXPlaneConnect::silenceFailsAfterTheReplyWait()
     auto t0 = std::chrono::steady_clock::now();
     QCOMPARE(getPOSI(m_sock, posi, 0), -3);
     auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    QVERIFY2(ms >= 45 && ms < 150, qPrintable(QString::number(ms)));
+    QVERIFY2(ms >= 45 && ms < 400, qPrintable(QString::number(ms)));
 
     float v[1];
     float *vals[1] = {v};
@@ -243,7 +243,7 @@ void TestXPlaneConnect::silenceFailsAfterTheReplyWait()
     t0 = std::chrono::steady_clock::now();
     QCOMPARE(getDREFs(m_sock, names, vals, 1, sizes), -2);
     ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    QVERIFY2(ms >= 45 && ms < 150, qPrintable(QString::number(ms)));
+    QVERIFY2(ms >= 45 && ms < 400, qPrintable(QString::number(ms)));
 
     // Once the server answers again, so does the next request.
     m_server->setSilent(false);
