@@ -49,13 +49,7 @@ void DeviceEmulator::reset()
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     m_behaviour = Behaviour();
     m_deviceId = 7;
-    factoryRecords();
-    m_flashSys = m_sys;
-    for (int c = 0; c < 2; ++c) {
-        m_flashChan[c] = m_chan[c];
-        m_flashUser[c] = m_user[c];
-        m_axis[c] = Axis();
-    }
+    factoryState();
     m_queue.clear();
     clearCounters();
     m_reads = 0;
@@ -68,6 +62,18 @@ void DeviceEmulator::reset()
     m_clock = std::chrono::steady_clock::now();
     m_time = 0;
     m_noise = 12345;
+}
+
+// Factory records, also in flash, and the yoke at rest.
+void DeviceEmulator::factoryState()
+{
+    factoryRecords();
+    m_flashSys = m_sys;
+    for (int c = 0; c < 2; ++c) {
+        m_flashChan[c] = m_chan[c];
+        m_flashUser[c] = m_user[c];
+        m_axis[c] = Axis();
+    }
 }
 
 void DeviceEmulator::factoryRecords()
@@ -279,13 +285,7 @@ void DeviceEmulator::handleFrame(const Frame &f)
         replyByte(f, 1);
         break;
     case 0x17:
-        factoryRecords();
-        m_flashSys = m_sys;
-        for (int c = 0; c < 2; ++c) {
-            m_flashChan[c] = m_chan[c];
-            m_flashUser[c] = m_user[c];
-            m_axis[c] = Axis();
-        }
+        factoryState();
         ++m_factoryResets;
         replyByte(f, 1);
         break;

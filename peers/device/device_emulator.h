@@ -100,6 +100,7 @@ private:
     };
 
     void factoryRecords();
+    void factoryState();
     void handleFrame(const Frame &f);
     void reply(const Frame &req, const uint8_t *payload, int n);
     void replyByte(const Frame &req, uint8_t b) { reply(req, &b, 1); }
