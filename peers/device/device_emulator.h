@@ -13,6 +13,9 @@
 #include <mutex>
 #include <vector>
 
+// CRC-16/MODBUS as the firmware computes it.
+uint16_t emulatorCrc16(const uint8_t *data, size_t n);
+
 class DeviceEmulator
 {
 public:

@@ -11,16 +11,7 @@
 namespace {
 DeviceEmulator &emu() { return HidStandin::emulator(); }
 
-uint16_t modbus(const uint8_t *d, size_t n)
-{
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= d[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
-    }
-    return crc;
-}
+uint16_t modbus(const uint8_t *d, size_t n) { return emulatorCrc16(d, n); }
 
 float f32(const uint8_t *p)
 {
