@@ -34,8 +34,6 @@ class USBGET;
 class QTextStream;
 class QItemSelection;
 class QAbstractItemModel;
-struct UART_set_channel_intForce_t;
-struct UART_set_channel_switch_t;
 struct StatusDecision;
 class QLabel;
 class QCPLayer;

@@ -6,9 +6,6 @@
 
 #include "device_records.h"
 
-struct UART_set_channel_intForce_t;
-struct UART_set_channel_switch_t;
-
 class setting : public QWidget
 {
     Q_OBJECT

@@ -141,6 +141,41 @@ static_assert(sizeof(UART_set_sys_config_t) == 25, "system image as sent");
 static_assert(sizeof(UART_get_chan_config_t) == 59, "channel image as received");
 static_assert(sizeof(UART_set_chan_config_t) == 57, "channel image as sent");
 
+// Trim and autopilot switch (command 0x31): 20 payload bytes.
+struct UART_set_channel_switch_t : DeviceImage<25> {
+    enum : int { OffChannel = 5, OffMode = 6, OffTrimState = 7, OffCoupled = 8, OffSpeed = 9, OffLocation = 13,
+                 OffReserved = 17, OffDefaultSpeed = 21, PayloadLength = 20 };
+    uint8_t channel() const { return u8(OffChannel); }
+    void set_channel(uint8_t c) { setU8(OffChannel, c); }
+    uint8_t mode() const { return u8(OffMode); }
+    void set_mode(uint8_t v) { setU8(OffMode, v); }
+    uint8_t trim_state() const { return u8(OffTrimState); }
+    void set_trim_state(uint8_t v) { setU8(OffTrimState, v); }
+    uint8_t coupled() const { return u8(OffCoupled); }
+    void set_coupled(uint8_t v) { setU8(OffCoupled, v); }
+    float speed() const { return f32(OffSpeed); }
+    void set_speed(float v) { setF32(OffSpeed, v); }
+    float location() const { return f32(OffLocation); }
+    void set_location(float v) { setF32(OffLocation, v); }
+    float default_speed() const { return f32(OffDefaultSpeed); }
+    void set_default_speed(float v) { setF32(OffDefaultSpeed, v); }
+    const uint8_t *payload() const { return data + 5; }
+};
+
+// Force input (command 0x32 with length 13): a channel byte and three floats.
+// The device tells it from the effect packet of the same command by its length.
+struct UART_set_channel_intForce_t : DeviceImage<26> {
+    enum : int { OffChannel = 5, OffValue1 = 6, OffValue2 = 10, OffValue3 = 14, PayloadLength = 13 };
+    uint8_t channel() const { return u8(OffChannel); }
+    void set_channel(uint8_t c) { setU8(OffChannel, c); }
+    float value(int i) const { return i >= 0 && i < 3 ? f32(OffValue1 + 4 * i) : 0.0f; }
+    void set_value(int i, float v) { if (i >= 0 && i < 3) setF32(OffValue1 + 4 * i, v); }
+    const uint8_t *payload() const { return data + 5; }
+};
+
+static_assert(sizeof(UART_set_channel_switch_t) == 25, "switch image");
+static_assert(sizeof(UART_set_channel_intForce_t) == 26, "force input image");
+
 // A set image is the received image without its CRC.
 inline UART_set_sys_config_t toSetImage(const UART_get_sys_config_t &g)
 {
