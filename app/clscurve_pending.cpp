@@ -66,10 +66,6 @@ void clscurve::on_user_conf_stateChanged(int) {}
 void clscurve::on_defult_conf_stateChanged(int) {}
 void clscurve::on_conf_save_clicked() {}
 void clscurve::on_conf_apply_clicked() {}
-void clscurve::on_pushButton_loadProfile_clicked() {}
-void clscurve::on_pushButton_saveProfile_clicked() {}
-void clscurve::aboutQsak() {}
-void clscurve::aboutSystem() {}
 
 // -- firmware
 void clscurve::on_ReadyUpdata_clicked() {}

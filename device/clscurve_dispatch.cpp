@@ -156,7 +156,9 @@ void clscurve::dispatchReply(const QByteArray &cut)
                 (p0 == 0 ? ini->pitchChannelImage : ini->rollChannelImage) = img;
             if (setConf)
                 setConf->chanConfig[p0].copyFrom(img);
-            if (remapWindow) {
+            // The remap writes go to channel 0's record, so its conflict
+            // checks compare with channel 0's buttons only.
+            if (remapWindow && p0 == 0) {
                 remapWindow->masterButton = img.remapByte(0);
                 remapWindow->trimUpButton = img.remapByte(1);
                 remapWindow->trimDownButton = img.remapByte(2);

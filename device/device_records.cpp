@@ -7,13 +7,17 @@ QString versionWordToText(uint32_t word)
     return QStringLiteral("V %1.%2.%3").arg(word & 0xFF).arg((word >> 8) & 0xFF).arg((word >> 16) & 0xFF);
 }
 
+static QStringList dotParts(const QString &text)
+{
+    return text.split(QLatin1Char('.'), Qt::SkipEmptyParts);
+}
+
 uint32_t versionWordFromText(const QString &text)
 {
-    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    uint32_t v[3] = {0, 0, 0};
-    for (int i = 0; i < 3 && i < parts.size(); ++i)
-        v[i] = parts.at(i).trimmed().toUInt() & 0xFF;
-    return (v[2] << 16) | (v[1] << 8) | v[0];
+    const QStringList parts = dotParts(text);
+    if (parts.size() != 3)
+        return 0;
+    return parts.at(0).toUInt() | (parts.at(1).toUInt() << 8) | (parts.at(2).toUInt() << 16);
 }
 
 BuildWord unpackBuildWord(uint32_t w)
@@ -47,19 +51,33 @@ QString buildWordToText(uint32_t word)
 
 uint32_t buildWordFromText(const QString &text)
 {
-    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    BuildWord b;
-    if (parts.size() > 0)
-        b.product = parts.at(0).toUInt();
-    if (parts.size() > 1) {
-        const QString mid = parts.at(1);
-        b.year = mid.mid(0, 2).toUInt();
-        b.month = mid.mid(2, 2).toUInt();
-        b.day = mid.mid(4, 2).toUInt();
-    }
-    if (parts.size() > 2)
-        b.number = parts.at(2).toUInt();
-    return packBuildWord(b);
+    const QStringList parts = dotParts(text);
+    if (parts.size() != 3)
+        return 0;
+    // mid() past the end of a short middle part is empty, which reads as 0.
+    const QString &date = parts.at(1);
+    return parts.at(0).toUInt() | (date.mid(0, 2).toUInt() << 8) | (date.mid(2, 2).toUInt() << 15)
+           | (date.mid(4, 2).toUInt() << 19) | (parts.at(2).toUInt() << 24);
+}
+
+QString dottedWordToText(uint32_t word)
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(word & 0xFF)
+        .arg((word >> 8) & 0xFF)
+        .arg((word >> 16) & 0xFF)
+        .arg((word >> 24) & 0xFF);
+}
+
+uint32_t dottedWordFromText(const QString &text)
+{
+    const QStringList parts = dotParts(text);
+    if (parts.size() != 4)
+        return 0;
+    uint32_t word = 0;
+    for (int i = 0; i < 4; ++i)
+        word |= parts.at(i).toUInt() << (8 * i);
+    return word;
 }
 
 int deviceKindFromBuildWord(uint32_t word)

@@ -190,9 +190,12 @@ inline UART_set_chan_config_t toSetImage(const UART_get_chan_config_t &g)
     return s;
 }
 
-// Version word: "V a.b.c" from bytes 0, 1, 2 (byte 3 not shown).
+// Version word: "V a.b.c" from bytes 0, 1, 2 (byte 3 not shown). The
+// settings page's formatVersion.
 QString versionWordToText(uint32_t word);
-// "a.b.c" -> c << 16 | b << 8 | a; non-numbers count as 0.
+// The settings page's parseVersion: "a.b.c" -> c << 16 | b << 8 | a, typed
+// without the "V " prefix. Anything but three parts gives 0; a part that is no
+// number counts 0; a part above 255 runs into the next byte, as typed.
 uint32_t versionWordFromText(const QString &text);
 
 // Packed build word, from bit 0: product code P (8 bits), year Y (7), month M (4),
@@ -202,8 +205,17 @@ struct BuildWord {
 };
 BuildWord unpackBuildWord(uint32_t word);
 uint32_t packBuildWord(const BuildWord &b);
+// The settings page's formatDateVersion.
 QString buildWordToText(uint32_t word);
-// Reads "P.YYMMDD.N" (the shape buildWordToText writes) back into a word.
+// The settings page's parseDateVersion: "P.YYMMDD.N" (the shape
+// buildWordToText writes) back into a word. Anything but three parts gives 0;
+// a short middle part gives 0 for the fields it lacks; a field too large for
+// its bits runs into the next one, as typed.
 uint32_t buildWordFromText(const QString &text);
+// The four bytes of a word in decimal, low byte first, joined by "." (and
+// back: exactly four parts, else 0). Kept beside the other word texts; no
+// view shows a word this way.
+QString dottedWordToText(uint32_t word);
+uint32_t dottedWordFromText(const QString &text);
 // 1 for product codes 1 and 2 (the device family this program drives), else 99.
 int deviceKindFromBuildWord(uint32_t word);

@@ -211,13 +211,24 @@ void TestDeviceFrame::versionAndBuildWordTexts()
     QCOMPARE(versionWordToText(0x00030201), QStringLiteral("V 1.2.3"));
     QCOMPARE(versionWordToText(0xFF0A0B0C), QStringLiteral("V 12.11.10"));
     QCOMPARE(versionWordFromText(QStringLiteral("1.2.3")), 0x00030201u);
-    QCOMPARE(versionWordFromText(QStringLiteral("x.2")), 0x00000200u);
+    // Typed as the settings page takes it: three parts or nothing, no range check.
+    QCOMPARE(versionWordFromText(QStringLiteral("x.2.3")), 0x00030200u);
+    QCOMPARE(versionWordFromText(QStringLiteral("1..2.8")), 0x00080201u);
+    QCOMPARE(versionWordFromText(QStringLiteral("1.2")), 0u);
+    QCOMPARE(versionWordFromText(QStringLiteral("1.2.3.4")), 0u);
+    QCOMPARE(versionWordFromText(QStringLiteral("256.0.0")), 0x00000100u);
+    QCOMPARE(dottedWordFromText(dottedWordToText(0x04030201)), 0x04030201u);
+    QCOMPARE(dottedWordFromText(QStringLiteral("1.2.3")), 0u);
 
     BuildWord b;
     b.product = 1; b.year = 24; b.month = 3; b.day = 5; b.number = 7;
     const uint32_t w = packBuildWord(b);
     QCOMPARE(buildWordToText(w), QStringLiteral("01.240305.07"));
     QCOMPARE(buildWordFromText(QStringLiteral("01.240305.07")), w);
+    // A short date part leaves the fields it lacks at 0 (and reads nothing past it).
+    b.day = 0;
+    QCOMPARE(buildWordFromText(QStringLiteral("1.2403.7")), packBuildWord(b));
+    QCOMPARE(buildWordFromText(QStringLiteral("01.240305")), 0u);
     b.product = 1; b.year = 23; b.month = 5; b.day = 9; b.number = 12;
     QCOMPARE(buildWordToText(packBuildWord(b)), QStringLiteral("01.230509.12"));
     QCOMPARE(deviceKindFromBuildWord(packBuildWord(b)), 1);

@@ -230,19 +230,24 @@ void TestDispatch::userChannelReplyFansOut()
     QList<int> channels;
     auto c = connect(w, &clscurve::sendUARTget_config_value, this,
                      [&](uint8_t ch, UART_get_chan_config_t *r) {
-                         QCOMPARE(r, &w->userChanReplyImage[1]);
+                         QCOMPARE(r, &w->userChanReplyImage[ch]);
                          channels << ch;
                      });
+    w->remapWindow->masterButton = w->remapWindow->trimUpButton = w->remapWindow->trimDownButton = 200;
     exchange(0x14, QByteArray(1, 1));
     w->dealWithSerialData();
-    disconnect(c);
     QCOMPARE(channels, QList<int>{1});
     QCOMPARE(w->userChanReplyImage[1].force_limit(), 60.0f);
     QCOMPARE(w->defaultSpeed[1], 40.0f);
+    QCOMPARE(std::memcmp(w->setConf->chanConfig[1].data, w->userChanReplyImage[1].data, 57), 0);
+    // The remap window's buttons are channel 0's, whose record its writes change.
+    QCOMPARE(int(w->remapWindow->masterButton), 200);
+    exchange(0x14, QByteArray(1, 0));
+    w->dealWithSerialData();
+    disconnect(c);
     QCOMPARE(int(w->remapWindow->masterButton), 1);
     QCOMPARE(int(w->remapWindow->trimUpButton), 2);
     QCOMPARE(int(w->remapWindow->trimDownButton), 3);
-    QCOMPARE(std::memcmp(w->setConf->chanConfig[1].data, w->userChanReplyImage[1].data, 57), 0);
 }
 
 void TestDispatch::resultReplies()
