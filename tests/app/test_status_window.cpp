@@ -1,12 +1,14 @@
 // The status display through the real window: fault lamps, texts and the
 // one-box-per-fault latches fed by the emulated device's status replies, the
 // status poll stopped by faults but not by boot mode, and the system record
-// rows of the parameter tree with the device type.
+// rows of the parameter tree with the device type, and the About boxes.
 #include "windowtest.h"
 
 #include "remap.h"
 
 #include <QAbstractItemModel>
+#include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QtTest>
 
@@ -24,8 +26,10 @@ private slots:
     void unknownStatesChangeNothing();
     void systemRecordRowsAndDeviceType();
     void onlineDeviceFillsRows();
+    void aboutBoxes();
 
 private:
+    QStringList aboutRows(void (clscurve::*slot)(), const QString &title);
     void openOnline();
     void report(int channel, uint8_t temp, uint8_t sys, uint8_t axis);
     QString treeValue(int row) const;
@@ -208,6 +212,61 @@ void TestStatusWindow::onlineDeviceFillsRows()
     QVERIFY(w->deviceType == 1 || w->deviceType == 99);
     QTRY_VERIFY_WITH_TIMEOUT(!ui->lineEdit_Temperature->text().isEmpty(), 1500);
     QVERIFY(closer->boxes.isEmpty());
+}
+
+// Opens an About box through its slot and returns its grid's texts, row by
+// row; saves a screenshot of the first box of each title.
+QStringList TestStatusWindow::aboutRows(void (clscurve::*slot)(), const QString &title)
+{
+    closer->holdMs[title] = 60000;
+    QStringList texts;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->windowTitle() != title)
+            return;
+        poll.stop();
+        auto *grid = qobject_cast<QGridLayout *>(dialog->layout());
+        for (int row = 0; grid && row < grid->rowCount(); ++row)
+            for (int column = 0; column < 2; ++column)
+                if (QLayoutItem *item = grid->itemAtPosition(row, column))
+                    texts << qobject_cast<QLabel *>(item->widget())->text();
+        const QString name = QString(title).replace(QLatin1Char(' '), QLatin1Char('_'));
+        const QString path = QDir::current().absoluteFilePath(QStringLiteral("window_%1.png").arg(name));
+        if (!QFile::exists(path) && dialog->grab().save(path))
+            qInfo("screenshot: %s", qPrintable(path));
+        dialog->close();
+    });
+    poll.start(5);
+    (w->*slot)();
+    return texts;
+}
+
+void TestStatusWindow::aboutBoxes()
+{
+    QCOMPARE(aboutRows(&clscurve::aboutQsak, "About Application").mid(0, 4),
+             (QStringList{"Version", "<font color=green>2.2.8 -D</font>", "Edition", "<font color=green>factory</font>"}));
+
+    w->on_pushButton_closePort_clicked();
+    QVERIFY(aboutRows(&clscurve::aboutSystem, "About Hardware").isEmpty());
+    QCOMPARE(closer->boxes.filter("|"), QStringList{"WARNING|Device Offline"});
+
+    openOnline();
+    QTRY_COMPARE(w->deviceType, 1);
+    QTRY_COMPARE(w->chanSetImage[1].force_limit(), 60.0f);
+    w->chanSetImage[0].set_force_limit(12.6f);   // rounded to a whole number
+    const QStringList rows = aboutRows(&clscurve::aboutSystem, "About Hardware");
+    QCOMPARE(rows.size(), 24);
+    QCOMPARE(rows.mid(0, 8), (QStringList{"Hardware_version", "<font color=green>V 1.2.0</font>", "Device_version",
+                                          "<font color=green>V 3.1.4</font>", "Serial_number",
+                                          "<font color=green>01.240305.07</font>", "Channels_number",
+                                          "<font color=green>2</font>"}));
+    QCOMPARE(rows.mid(12, 2), (QStringList{"Pitch_force_limit", "<font color=green>13</font>"}));
+    QCOMPARE(rows.mid(20, 2), (QStringList{"Roll_force_limit", "<font color=green>60</font>"}));
+
+    w->deviceType = 99;
+    QCOMPARE(aboutRows(&clscurve::aboutSystem, "About Hardware"),
+             (QStringList{"Warning", "<font color=red>No Device Connect</font>"}));
 }
 
 QTEST_MAIN(TestStatusWindow)

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMutex>
 #include <QWidget>
@@ -39,6 +40,24 @@ void ModalCloser::poll()
         // The next box may be built at the same address.
         m_current = nullptr;
     }
+}
+
+FileDialogAnswer::FileDialogAnswer(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        titles << dialog->windowTitle();
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->done(QDialog::Accepted);   // no overwrite question
+    });
+    m_timer.start(5);
 }
 
 QStringList &LogCapture::lines()

@@ -32,6 +32,20 @@ private:
     QElapsedTimer m_since;
 };
 
+// Answers every file dialog that opens: selects `path` and accepts it without
+// an overwrite question, or cancels when `path` is empty. A ModalCloser must
+// leave such dialogs open (give their titles a long holdMs).
+class FileDialogAnswer : public QObject
+{
+public:
+    explicit FileDialogAnswer(QObject *parent = nullptr);
+    QString path;
+    QStringList titles;   // of the dialogs answered, in order
+
+private:
+    QTimer m_timer;
+};
+
 // Collects every log line of the process.
 class LogCapture
 {

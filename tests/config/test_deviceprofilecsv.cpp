@@ -1,0 +1,164 @@
+// The CSV device profile: the file text of the three record images, what a
+// read takes and what it refuses, and the write through a temporary file.
+#include "deviceprofilecsv.h"
+
+#include <QtTest>
+
+namespace {
+
+DeviceProfileCsv sample()
+{
+    DeviceProfileCsv p;
+    const uint8_t sysHeader[5] = {0xAE, 9, 7, 0x10, 20};
+    p.sys.assign(sysHeader, 5);
+    p.sys.set_Hardware_version(0x00080201);
+    for (int c = 0; c < 2; ++c) {
+        const uint8_t header[5] = {0xAE, uint8_t(10 + c), 7, uint8_t(c == 0 ? 0x14 : 0x12), 52};
+        p.chan[c].assign(header, 5);
+        p.chan[c].set_channel(uint8_t(c));
+        p.chan[c].set_force_limit(c == 0 ? 120.5f : 60.0f);
+        p.chan[c].setU8(56, 255);
+    }
+    return p;
+}
+
+QList<QByteArray> lines(const DeviceProfileCsv &p)
+{
+    QList<QByteArray> l = p.toText().split('\n');
+    l.removeLast();
+    return l;
+}
+
+QByteArray joined(const QList<QByteArray> &l, const QByteArray &end = "\n")
+{
+    QByteArray out;
+    for (const QByteArray &line : l)
+        out += line + end;
+    return out;
+}
+
+bool sameImages(const DeviceProfileCsv &a, const DeviceProfileCsv &b)
+{
+    return std::memcmp(a.sys.data, b.sys.data, 25) == 0 && std::memcmp(a.chan[0].data, b.chan[0].data, 57) == 0
+           && std::memcmp(a.chan[1].data, b.chan[1].data, 57) == 0;
+}
+
+} // namespace
+
+class TestDeviceProfileCsv : public QObject
+{
+    Q_OBJECT
+private slots:
+    void textOfTheImages();
+    void readsWhatTheOwnersWrite();
+    void refusedTexts_data();
+    void refusedTexts();
+    void writeReplacesOnlyWhenComplete();
+};
+
+void TestDeviceProfileCsv::textOfTheImages()
+{
+    const QList<QByteArray> l = lines(sample());
+    QCOMPARE(l.size(), 139);
+    QCOMPARE(l.at(0), QByteArray("0,174"));
+    QCOMPARE(l.at(5), QByteArray("5,1"));          // low byte of the version first
+    QCOMPARE(l.at(25 + 3), QByteArray("28,20"));   // channel 0's command byte
+    QCOMPARE(l.at(82 + 56), QByteArray("138,255"));
+    QVERIFY(!sample().toText().contains('\r'));
+}
+
+void TestDeviceProfileCsv::readsWhatTheOwnersWrite()
+{
+    const DeviceProfileCsv original = sample();
+    DeviceProfileCsv read;
+    QVERIFY(read.fromText(original.toText()).ok());
+    QVERIFY(sameImages(read, original));
+
+    // CR LF lines; the index field is not read (line order gives the place);
+    // values are decimal: hexadecimal reads as 0, 300 keeps its low 8 bits.
+    QList<QByteArray> l = lines(original);
+    l[0] = "5,17";
+    l[6] = "6,0x10";
+    l[7] = "7,300";
+    l[8] = "8,,9";
+    QVERIFY(read.fromText(joined(l, "\r\n")).ok());
+    QCOMPARE(int(read.sys.data[0]), 17);
+    QCOMPARE(int(read.sys.data[6]), 0);
+    QCOMPARE(int(read.sys.data[7]), 44);
+    QCOMPARE(int(read.sys.data[8]), 9);
+    QCOMPARE(read.chan[0].force_limit(), 120.5f);
+}
+
+void TestDeviceProfileCsv::refusedTexts_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<QString>("message");
+    const QList<QByteArray> l = lines(sample());
+    const auto R = [](DeviceProfileCsv::Refusal r) { return int(r); };
+    QTest::newRow("140 lines") << joined(l + QList<QByteArray>{"139,0"}) << R(DeviceProfileCsv::Refusal::LineCount)
+                               << "Line 140: a profile has only 139 lines";
+    QTest::newRow("many lines") << joined(l) + QByteArray(5000, '\n').replace("\n", "1,2\n")
+                                << R(DeviceProfileCsv::Refusal::LineCount) << "Line 140: a profile has only 139 lines";
+    QTest::newRow("138 lines") << joined(l.mid(0, 138)) << R(DeviceProfileCsv::Refusal::LineCount)
+                               << "Line 139 is missing: a profile has 139 lines";
+    QList<QByteArray> gap = l;
+    gap.insert(40, QByteArray());
+    gap.removeLast();
+    QTest::newRow("empty line") << joined(gap) << R(DeviceProfileCsv::Refusal::LineWithoutValue)
+                                << "Line 41 holds no value";
+    QList<QByteArray> bare = l;
+    bare[100] = "100";
+    QTest::newRow("no value") << joined(bare) << R(DeviceProfileCsv::Refusal::LineWithoutValue)
+                              << "Line 101 holds no value";
+    QList<QByteArray> foreign = l;
+    foreign[3] = "3,17";
+    QTest::newRow("system command") << joined(foreign) << R(DeviceProfileCsv::Refusal::NotSystemRecord)
+                                    << "Line 4: the profile holds no system record";
+    foreign = l;
+    foreign[82 + 4] = "86,20";
+    QTest::newRow("channel length") << joined(foreign) << R(DeviceProfileCsv::Refusal::NotChannelRecord)
+                                    << "Line 87: the profile holds no channel 1 record";
+    foreign = l;
+    foreign[25 + 3] = "28,21";
+    QTest::newRow("channel command") << joined(foreign) << R(DeviceProfileCsv::Refusal::NotChannelRecord)
+                                     << "Line 29: the profile holds no channel 0 record";
+}
+
+void TestDeviceProfileCsv::refusedTexts()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, refusal);
+    QFETCH(QString, message);
+    // Images that must come through untouched.
+    DeviceProfileCsv p;
+    p.sys.set_Device_version(0x55);
+    const DeviceProfileCsv before = p;
+    const DeviceProfileCsv::ReadResult r = p.fromText(text);
+    QCOMPARE(int(r.refusal), refusal);
+    QCOMPARE(r.message(), message);
+    QVERIFY(sameImages(p, before));
+}
+
+void TestDeviceProfileCsv::writeReplacesOnlyWhenComplete()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("p.csv");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    QVERIFY(old.write(QByteArray(4000, 'x')) == 4000);
+    old.close();
+    QVERIFY(sample().write(path).isEmpty());
+    DeviceProfileCsv read;
+    QVERIFY(read.read(path).ok());
+    QVERIFY(sameImages(read, sample()));
+    QCOMPARE(QFileInfo(path).size(), qint64(sample().toText().size()));
+
+    QVERIFY(!sample().write(dir.filePath("missing/p.csv")).isEmpty());
+    QVERIFY(!QFile::exists(dir.filePath("missing/p.csv")));
+    QCOMPARE(int(read.read(dir.filePath("none.csv")).refusal), int(DeviceProfileCsv::Refusal::OpenFailed));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"p.csv"});   // no temporary left
+}
+
+QTEST_GUILESS_MAIN(TestDeviceProfileCsv)
+#include "test_deviceprofilecsv.moc"
