@@ -8,32 +8,18 @@
 #include "treemodel.h"
 
 #include <QDebug>
-#include <QHeaderView>
 #include <QTime>
 
 // ---- parameter tree ---------------------------------------------------------
 
 void clscurve::initParameterTree()
 {
-    const QStringList headers = treeHeaders("clscurve");
-    ui->view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-
-    auto *model = new TreeModel(headers, readTreeProfileText());
+    auto *model = new TreeModel(treeHeaders("clscurve"), readTreeProfileText());
     treeModel = model;
-    ui->view->setModel(model);
-    for (int column = 0; column < model->columnCount(); ++column)
-        ui->view->resizeColumnToContents(column);
-
-    ui->view->expand(model->index(1, 0));
-    ui->view->expand(model->index(2, 0));
-
-    QHeaderView *header = ui->view->header();
-    header->resizeSection(0, 200);
-    header->resizeSection(1, 90);
-    header->resizeSection(2, 140);
-    header->resizeSection(3, 60);
-    header->resizeSection(4, 60);
-
+    showParameterTree(ui->view, model, [this, model] {
+        ui->view->expand(model->index(1, 0));
+        ui->view->expand(model->index(2, 0));
+    });
     connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged(QModelIndex)));
 }
 
@@ -46,15 +32,7 @@ void clscurve::on_currentChanged(const QModelIndex &)
 
 void clscurve::updateActions()
 {
-    ui->statusbar->setStyleSheet(QStringLiteral("color:black"));
-    const QModelIndex current = ui->view->currentIndex();
-    if (!current.isValid())
-        return;
-    ui->view->closePersistentEditor(current);
-    if (current.parent().isValid())
-        ui->statusbar->showMessage(tr("Position: (%1,%2)").arg(current.row()).arg(current.column()));
-    else
-        ui->statusbar->showMessage(tr("Position: (%1,%2) in top level").arg(current.row()).arg(current.column()));
+    showTreePosition(ui->view, ui->statusbar, "clscurve");
 }
 
 // ---- secondary windows ------------------------------------------------------

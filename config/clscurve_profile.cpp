@@ -30,11 +30,10 @@ void clscurve::on_pushButton_loadProfile_clicked()
 
     // Shown as if the device had sent them (the About box and the curves
     // follow them too); the system record is not written to the device.
-    sysReplyImage.copyFrom(profile.sys);
+    sysReplyImage = profile.sysAsReceived();
     onUARTget_sys_config(&sysReplyImage);
     for (uint8_t chan = 0; chan < 2; ++chan) {
-        UART_get_chan_config_t loaded;
-        loaded.copyFrom(profile.chan[chan]);
+        UART_get_chan_config_t loaded = profile.chanAsReceived(chan);
         onUARTget_channel_config(chan, &loaded);
     }
     QMessageBox::information(this, QStringLiteral("Success"), QStringLiteral("Profile Loaded"), QMessageBox::Ok);

@@ -28,6 +28,20 @@ struct DeviceProfileCsv
         QString message() const;
     };
 
+    // The images in the received form the record slots take (no CRC).
+    UART_get_sys_config_t sysAsReceived() const
+    {
+        UART_get_sys_config_t r;
+        r.copyFrom(sys);
+        return r;
+    }
+    UART_get_chan_config_t chanAsReceived(int c) const
+    {
+        UART_get_chan_config_t r;
+        r.copyFrom(chan[c & 1]);
+        return r;
+    }
+
     // The file text of the three images.
     QByteArray toText() const;
     // Takes a text (LF or CR LF lines). The images change only when the whole

@@ -6,7 +6,6 @@
 #include "treemodel.h"
 
 #include <QDebug>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 
 namespace {
@@ -40,16 +39,8 @@ setting::~setting()
 void setting::setupTree()
 {
     ui->statusbar->showMessage(tr("Position: "));
-    ui->view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     model = new TreeModel(treeHeaders("setting"), readTreeProfileText(), this);
-    ui->view->setModel(model);
-    for (int column = 0; column < model->columnCount(); ++column)
-        ui->view->resizeColumnToContents(column);
-    ui->view->expandAll();
-    QHeaderView *header = ui->view->header();
-    const int widths[5] = {200, 90, 140, 60, 60};
-    for (int section = 0; section < 5; ++section)
-        header->resizeSection(section, widths[section]);
+    showParameterTree(ui->view, model, [this] { ui->view->expandAll(); });
     connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged()));
 }
 
@@ -63,15 +54,7 @@ void setting::showStatus(const QString &text, const char *style)
 
 void setting::updateActions()
 {
-    ui->statusbar->setStyleSheet(QStringLiteral("color:black"));
-    const QModelIndex current = ui->view->selectionModel()->currentIndex();
-    if (!current.isValid())
-        return;
-    ui->view->closePersistentEditor(current);
-    if (current.parent().isValid())
-        ui->statusbar->showMessage(tr("Position: (%1,%2)").arg(current.row()).arg(current.column()));
-    else
-        ui->statusbar->showMessage(tr("Position: (%1,%2) in top level").arg(current.row()).arg(current.column()));
+    showTreePosition(ui->view, ui->statusbar, "setting");
 }
 
 void setting::on_currentChanged()
@@ -251,12 +234,10 @@ void setting::on_pushButton_loadProfile_clicked()
         return;
 
     // Shown and kept as if the device had sent them, then written to it.
-    UART_get_sys_config_t sys;
-    sys.copyFrom(profile.sys);
+    UART_get_sys_config_t sys = profile.sysAsReceived();
     onUARTget_sys_config(&sys);
     for (uint8_t chan = 0; chan < 2; ++chan) {
-        UART_get_chan_config_t record;
-        record.copyFrom(profile.chan[chan]);
+        UART_get_chan_config_t record = profile.chanAsReceived(chan);
         onUARTget_channel_config(chan, &record);
     }
     UART_set_sys_config_t sysCopy = profile.sys;

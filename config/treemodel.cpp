@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QHeaderView>
+#include <QStatusBar>
+#include <QTreeView>
 
 TreeItem::TreeItem(const QVector<QVariant> &data, TreeItem *parent)
     : itemData(data), parentItem(parent)
@@ -301,4 +304,28 @@ QStringList treeHeaders(const char *context)
     return {QCoreApplication::translate(context, "Name"), QCoreApplication::translate(context, "Value"),
             QCoreApplication::translate(context, "Unit"), QCoreApplication::translate(context, "Min"),
             QCoreApplication::translate(context, "Max"), QCoreApplication::translate(context, "Access")};
+}
+
+void showParameterTree(QTreeView *view, QAbstractItemModel *model, const std::function<void()> &expand)
+{
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setModel(model);
+    for (int column = 0; column < model->columnCount(); ++column)
+        view->resizeColumnToContents(column);
+    expand();
+    QHeaderView *header = view->header();
+    const int widths[5] = {200, 90, 140, 60, 60};
+    for (int section = 0; section < 5; ++section)
+        header->resizeSection(section, widths[section]);
+}
+
+void showTreePosition(QTreeView *view, QStatusBar *statusBar, const char *context)
+{
+    statusBar->setStyleSheet(QStringLiteral("color:black"));
+    const QModelIndex current = view->currentIndex();
+    if (!current.isValid())
+        return;
+    view->closePersistentEditor(current);
+    const char *text = current.parent().isValid() ? "Position: (%1,%2)" : "Position: (%1,%2) in top level";
+    statusBar->showMessage(QCoreApplication::translate(context, text).arg(current.row()).arg(current.column()));
 }

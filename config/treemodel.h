@@ -10,6 +10,11 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
+class QStatusBar;
+class QTreeView;
+
 class TreeItem
 {
 public:
@@ -73,3 +78,11 @@ QString readTreeProfileText(const QString &path = QString::fromLatin1(treeProfil
 // The six column titles ("Name", "Value", "Unit", "Min", "Max", "Access"),
 // translated in the given context.
 QStringList treeHeaders(const char *context);
+
+// Puts a model in a view that cannot edit it: columns fitted to their
+// contents, `expand` run, then the first five columns at their fixed widths.
+void showParameterTree(QTreeView *view, QAbstractItemModel *model, const std::function<void()> &expand);
+
+// The position of the view's current item in a status bar (the message stays
+// until replaced); the translation context is the caller's.
+void showTreePosition(QTreeView *view, QStatusBar *statusBar, const char *context);

@@ -49,6 +49,7 @@ private slots:
     void csvOnTheMainWindow();
     void profileDialogValues();
     void remapChoices();
+    void remapAssignmentOnTheDevice();
     void screenshots();
 
 private:
@@ -446,6 +447,45 @@ void TestConfigWindows::remapChoices()
     disconnect(c1);
     disconnect(c2);
     QCOMPARE(pairs, QList<int>{0x0108});
+}
+
+void TestConfigWindows::remapAssignmentOnTheDevice()
+{
+    openOnline();
+    DeviceEmulator &emu = HidStandin::emulator();
+    Ui::Remap *f = w->remapWindow->form();
+    ui->actionKey_Remap->trigger();
+    QTRY_COMPARE(QStringList({f->sys_up->text(), f->sys_down->text(), f->sys_oh->text()}),
+                 QStringList({"2", "3", "1"}));
+
+    // Conflicts with the device's own assignment are refused before anything is written.
+    const QList<QPair<QStringList, QString>> conflicts = {
+        {{"1", "8", ""}, "Trim Up conflict with button assignment"},
+        {{"7", "1", ""}, "Trim Down conflict with button assignment"},
+        {{"7", "7", ""}, "Remap button assignment"},
+        {{"", "", "3"}, "Button assigned conflicts with trim down"},
+    };
+    emu.clearCounters();
+    for (const auto &c : conflicts) {
+        f->user_up->setText(c.first.at(0));
+        f->user_down->setText(c.first.at(1));
+        f->user_oh->setText(c.first.at(2));
+        (c.first.at(2).isEmpty() ? f->save : f->send)->click();
+        QTRY_COMPARE(closer->count("WARNING|" + c.second), 1);
+    }
+    QCOMPARE(emu.framesWritten(0x15), 0);
+
+    // A valid pair and master reach channel 0's user record and are read back.
+    f->user_up->setText("7");
+    f->user_down->setText("8");
+    f->save->click();
+    QTRY_COMPARE(f->sys_up->text(), QStringLiteral("7"));
+    QCOMPARE(f->sys_down->text(), QStringLiteral("8"));
+    f->user_oh->setText("9");
+    f->send->click();
+    QTRY_COMPARE(f->sys_oh->text(), QStringLiteral("9"));
+    QCOMPARE(bytes(emu.userChanRecord(0)).mid(49, 3), QByteArray("\x09\x07\x08", 3));
+    w->remapWindow->hide();
 }
 
 void TestConfigWindows::screenshots()
