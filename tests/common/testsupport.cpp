@@ -54,6 +54,9 @@ FileDialogAnswer::FileDialogAnswer(QObject *parent)
             dialog->reject();
             return;
         }
+        // The dialog leaves a focused name field as it is.
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus();
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->done(QDialog::Accepted);   // no overwrite question
     });
