@@ -2,6 +2,9 @@
 
 #include <QMutex>
 
+#include <atomic>
+#include <thread>
+
 #include "cudpsocket.h"
 #include "stdoutcapture.h"
 #include "tosim.h"
@@ -48,6 +51,7 @@ class TestToSim : public QObject
     Q_OBJECT
 private slots:
     void controlBytesAndStop();
+    void sendWhileTheListenerComesAndGoes();
 };
 
 void TestToSim::controlBytesAndStop()
@@ -84,6 +88,33 @@ void TestToSim::controlBytesAndStop()
     QCOMPARE(logged().count("First Comm!"), 2);
     QVERIFY(!portHeld(9998));
     qInstallMessageHandler(nullptr);
+}
+
+void TestToSim::sendWhileTheListenerComesAndGoes()
+{
+    // Another thread sends all along while the listener creates its socket
+    // and, on the stop byte, deletes it: a send either goes out or does
+    // nothing, and never touches a socket being deleted.
+    StdoutCapture out;
+    toSim::runFlag = 1;
+    toSim listener;
+    std::atomic<bool> done{false};
+    std::atomic<int> sends{0};
+    const sockaddr_in nowhere = CUdpSocket::makeAddress("127.0.0.1", 9);
+    std::thread sender([&] {
+        while (!done) {
+            listener.send("x", 1, nowhere);
+            ++sends;
+        }
+    });
+    listener.start();
+    QTRY_VERIFY(portHeld(9998));
+    sendControl(std::string("\xFF", 1));
+    QVERIFY(listener.wait(2000));
+    done = true;
+    sender.join();
+    QVERIFY(sends.load() > 0);
+    QVERIFY(!portHeld(9998));
 }
 
 QTEST_GUILESS_MAIN(TestToSim)
