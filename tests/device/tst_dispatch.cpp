@@ -223,6 +223,19 @@ void TestDispatch::shortRepliesAreZeroFilled()
     const QByteArray cut = deviceRxBuffer;
     w->dealWithSerialData();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(w->chanReplyImage[1].data), 59), cut);
+
+    // A status reply without its axis state: a CRC byte that reads as a
+    // pitch motor fault must not be shown as one.
+    // (temperature and a system state that changes nothing chosen to give that byte)
+    QByteArray status(9, 0);
+    for (int i = 0; i < 256 * 256 && uint8_t(status[8]) != 4; ++i)
+        status = streamForm(0x43, QByteArray(1, 0) + char(i & 0xFF) + char(i >> 8 ? (i >> 8) | 4 : 0));
+    QCOMPARE(int(uint8_t(status[8])), 4);
+    deviceRxBuffer = status;
+    w->dealWithSerialData();
+    QCOMPARE(int(w->channelStatus[0][8]), 0);
+    QCOMPARE(int(w->channelStatus[0][9]), 0);
+    QVERIFY2(closer->boxes.isEmpty(), qPrintable(closer->boxes.join(", ")));
 }
 
 void TestDispatch::userChannelReplyFansOut()
