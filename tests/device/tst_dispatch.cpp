@@ -6,12 +6,14 @@
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QtTest>
+#include <algorithm>
 #include <cstring>
 
 #include "clscurve.h"
 #include "hid_standin.h"
 #include "remap.h"
 #include "rxbuffer.h"
+#include "serialcomm.h"
 #include "setconf.h"
 #include "testsupport.h"
 #include "ui_clscurve.h"
@@ -428,6 +430,13 @@ void TestDispatch::serialHelpers()
     QCOMPARE(a, QByteArray("\x01\x02\x81\xE1", 4));
     QCOMPARE(two, QByteArray("\x81\xE1", 2));
     QCOMPARE(w->hexStringToBytes(QStringLiteral("ae10ff")), QByteArray("\xAE\x10\xFF", 3));
+    QString bad;
+    QCOMPARE(BaseSerialComm::hexToBytes(QStringLiteral(" ae  10 zz 01"), &bad), QByteArray("\xAE\x10", 2));
+    QCOMPARE(bad, QStringLiteral("zz"));
+    const SerialChoices stopBits = BaseSerialComm::stopBitsChoices();
+    QCOMPARE(stopBits.current, QStringLiteral("1"));
+    QVERIFY(std::any_of(stopBits.items.begin(), stopBits.items.end(),
+                        [](const SerialChoices::Item &i) { return i.text == "1.5" && i.value == 3; }));
     QCOMPARE(clscurve::floatToBytesBE(1.0f), QByteArray("\x3F\x80\x00\x00", 4));
     const uint8_t le[4] = {0x00, 0x00, 0x80, 0x3F};
     QCOMPARE(clscurve::bytesToFloatLE(le), 1.0f);
