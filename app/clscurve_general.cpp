@@ -14,12 +14,15 @@
 
 void clscurve::initParameterTree()
 {
-    auto *model = new TreeModel(treeHeaders("clscurve"), readTreeProfileText());
+    // The window owns the model; one built again replaces the one before.
+    QAbstractItemModel *previous = treeModel;
+    auto *model = new TreeModel(treeHeaders("clscurve"), readTreeProfileText(), this);
     treeModel = model;
     showParameterTree(ui->view, model, [this, model] {
         ui->view->expand(model->index(1, 0));
         ui->view->expand(model->index(2, 0));
     });
+    delete previous;
     connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged(QModelIndex)));
 }
 
