@@ -25,7 +25,9 @@ QByteArray bytes(const std::array<uint8_t, N> &a)
 }
 QByteArray f32(float v)
 {
-    return bytes(reinterpret_cast<const uint8_t *>(&v), 4);
+    uint8_t b[4];
+    writeF32LE(b, v);
+    return bytes(b, 4);
 }
 }
 
