@@ -7,6 +7,7 @@
 #include "remap.h"
 
 #include <QAbstractItemModel>
+#include <functional>
 #include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -29,7 +30,7 @@ private slots:
     void aboutBoxes();
 
 private:
-    QStringList aboutRows(void (clscurve::*slot)(), const QString &title);
+    QStringList aboutRows(const std::function<void()> &open, const QString &title);
     void openOnline();
     void report(int channel, uint8_t temp, uint8_t sys, uint8_t axis);
     QString treeValue(int row) const;
@@ -216,7 +217,7 @@ void TestStatusWindow::onlineDeviceFillsRows()
 
 // Opens an About box through its slot and returns its grid's texts, row by
 // row; saves a screenshot of the first box of each title.
-QStringList TestStatusWindow::aboutRows(void (clscurve::*slot)(), const QString &title)
+QStringList TestStatusWindow::aboutRows(const std::function<void()> &open, const QString &title)
 {
     closer->holdMs[title] = 60000;
     QStringList texts;
@@ -238,24 +239,25 @@ QStringList TestStatusWindow::aboutRows(void (clscurve::*slot)(), const QString 
         dialog->close();
     });
     poll.start(5);
-    (w->*slot)();
+    open();
     return texts;
 }
 
 void TestStatusWindow::aboutBoxes()
 {
-    QCOMPARE(aboutRows(&clscurve::aboutQsak, "About Application").mid(0, 4),
+    const auto hardware = [this] { w->aboutSystem(); };
+    QCOMPARE(aboutRows([this] { w->aboutQsak(); }, "About Application").mid(0, 4),
              (QStringList{"Version", "<font color=green>2.2.8 -D</font>", "Edition", "<font color=green>factory</font>"}));
 
     w->on_pushButton_closePort_clicked();
-    QVERIFY(aboutRows(&clscurve::aboutSystem, "About Hardware").isEmpty());
+    QVERIFY(aboutRows(hardware, "About Hardware").isEmpty());
     QCOMPARE(closer->boxes.filter("|"), QStringList{"WARNING|Device Offline"});
 
     openOnline();
     QTRY_COMPARE(w->deviceType, 1);
     QTRY_COMPARE(w->chanSetImage[1].force_limit(), 60.0f);
     w->chanSetImage[0].set_force_limit(12.6f);   // rounded to a whole number
-    const QStringList rows = aboutRows(&clscurve::aboutSystem, "About Hardware");
+    const QStringList rows = aboutRows(hardware, "About Hardware");
     QCOMPARE(rows.size(), 24);
     QCOMPARE(rows.mid(0, 6), (QStringList{"Hardware_version", "<font color=green>V 1.2.0</font>", "Device_version",
                                           "<font color=green>V 3.1.4</font>", "Serial_number",
@@ -264,7 +266,7 @@ void TestStatusWindow::aboutBoxes()
     QCOMPARE(rows.at(21), QStringLiteral("<font color=green>60</font>"));   // roll force limit
 
     w->deviceType = 99;
-    QCOMPARE(aboutRows(&clscurve::aboutSystem, "About Hardware"),
+    QCOMPARE(aboutRows(hardware, "About Hardware"),
              (QStringList{"Warning", "<font color=red>No Device Connect</font>"}));
 }
 
