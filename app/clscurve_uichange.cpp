@@ -71,15 +71,5 @@ void clscurve::uiChange()
     else
         on_softTrim_disable_2_clicked();
 
-    if (ini->Ground_type == 1) {
-        ui->yoke_enginetype->setChecked(true);
-        ui->yoke_lable_ldle_4->setText(QStringLiteral("Engine RPM/N1"));
-        ui->yoke_lable_ldle->setText(QStringLiteral("Idle engine RPM/N1"));
-        ui->yoke_lable_mami->setText(QStringLiteral("Maximum engine RPM/N2"));
-    } else {
-        ui->yoke_enginetype->setChecked(false);
-        ui->yoke_lable_ldle_4->setText(QStringLiteral("Engine RPM"));
-        ui->yoke_lable_ldle->setText(QStringLiteral("Idle engine RPM"));
-        ui->yoke_lable_mami->setText(QStringLiteral("Maximum engine RPM"));
-    }
+    showEngineType(ini->Ground_type == 1);
 }
