@@ -520,6 +520,7 @@ void TestEffects::profilesAndNeverSavedProfile()
     goOnline();
     fly({{"gear", {1, 1, 1}}, {"surface", {4}}, {"vs", {-300}}});
     tick();
+    QCOMPARE(w->effectParams.rumbleOut[3], 0.0f);   // computed as 0, not only sent as 0
     fly(kAirborne, {{"agl", {100}}});
     tick();
     QVERIFY(!sent(0x32).isEmpty());
