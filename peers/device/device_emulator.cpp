@@ -121,6 +121,8 @@ int DeviceEmulator::writeReport(const uint8_t *data, size_t length)
     std::memcpy(f.data(), data + 1, 64);
     ++m_counts[f[3]];
     ++m_total;
+    if (m_writeObserver)
+        m_writeObserver(f);
     if (m_behaviour.recordWrites) {
         m_written.push_back(f);
         if (int(m_written.size()) > WrittenLimit)
@@ -202,6 +204,12 @@ void DeviceEmulator::clearCounters()
     m_counts.clear();
     m_total = 0;
     m_written.clear();
+}
+
+void DeviceEmulator::setWriteObserver(std::function<void(const Frame &)> observer)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_writeObserver = std::move(observer);
 }
 
 int DeviceEmulator::pendingReplies() const

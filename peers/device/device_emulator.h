@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -60,6 +61,8 @@ public:
     std::vector<Frame> writtenFrames() const;   // the last frames written (bounded)
     void clearCounters();
     int pendingReplies() const;
+    // Called with every frame the host writes, as it arrives (benchmarks time them).
+    void setWriteObserver(std::function<void(const Frame &)> observer);
     int readsServed() const { return m_reads; }
 
     // Device state, for tests and the demo.
@@ -141,6 +144,7 @@ private:
     std::map<uint8_t, int> m_counts;
     int m_total = 0;
     std::deque<Frame> m_written;
+    std::function<void(const Frame &)> m_writeObserver;
     int m_reads = 0;
     int m_flashSaves = 0, m_factoryResets = 0;
     bool m_bootMode = false;
