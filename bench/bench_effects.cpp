@@ -30,12 +30,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -45,12 +47,12 @@ using Clock = std::chrono::steady_clock;
 
 DeviceEmulator &emu() { return HidStandin::emulator(); }
 
+// Runs the event loop (sleeping while it is idle) for ms milliseconds.
 void waitMs(int ms)
 {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool waitFor(const std::function<bool()> &done, int ms)
@@ -60,7 +62,7 @@ bool waitFor(const std::function<bool()> &done, int ms)
     while (!done()) {
         if (t.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        waitMs(5);
     }
     return true;
 }
@@ -214,36 +216,44 @@ int benchAge(clscurve *w, double seconds)
 
     if (!goOnline(w, QStringLiteral("X-Plane"), true))
         return 1;
+    // The player runs in a thread of its own, as X-Plane does: its changes
+    // fall at any point of the program's 100 ms effect tick.
     const auto begin = Clock::now();
-    int lastRpm = -1;
-    QTimer player;
-    QObject::connect(&player, &QTimer::timeout, [&] {
-        const double t = std::chrono::duration<double>(Clock::now() - begin).count();
-        std::string phase;
-        XPlaneAircraft a = FlightScript::at(t, &phase);
-        // Engine speed steps every 0.9 s; in straight flight the wind steps too.
-        const int step = int(t / 0.9);
-        const int rpm = int(a.datarefs["sim/cockpit2/engine/indicators/engine_speed_rpm"][0]) + 100 * (step % 7);
-        a.datarefs["sim/cockpit2/engine/indicators/engine_speed_rpm"][0] = float(rpm);
-        const bool steady = phase == "climb" || phase == "cruise";
-        if (steady)
-            a.datarefs["sim/cockpit2/gauges/indicators/wind_speed_kts"] = {float(8 + 5 * (step % 4))};
-        xp.setAircraft(a);
-        const auto now = Clock::now();
-        std::lock_guard<std::mutex> lock(mutex);
-        if (rpm != lastRpm) {
-            rpmSince[rpm] = now;
-            lastRpm = rpm;
+    std::atomic<bool> playing{true};
+    std::thread player([&] {
+        int lastRpm = -1;
+        while (playing) {
+            const double t = std::chrono::duration<double>(Clock::now() - begin).count();
+            std::string phase;
+            XPlaneAircraft a = FlightScript::at(t, &phase);
+            // Engine speed steps every 0.937 s; in straight flight the wind steps too.
+            const int step = int(t / 0.937);
+            std::vector<float> &rpms = a.datarefs["sim/cockpit2/engine/indicators/engine_speed_rpm"];
+            const int rpm = int(rpms[0]) + 100 * (step % 7);
+            rpms[0] = float(rpm);
+            const bool steady = phase == "climb" || phase == "cruise";
+            if (steady)
+                a.datarefs["sim/cockpit2/gauges/indicators/wind_speed_kts"] = {float(6 + 3 * (step % 4))};
+            xp.setAircraft(a);
+            const auto now = Clock::now();
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (rpm != lastRpm) {
+                    rpmSince[rpm] = now;
+                    lastRpm = rpm;
+                }
+                if (steady && step != currentWindStep) {
+                    windSince.clear();
+                    windSince[step] = now;
+                }
+                currentWindStep = steady ? step : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        if (steady && step != currentWindStep) {
-            windSince.clear();
-            windSince[step] = now;
-        }
-        currentWindStep = steady ? step : -1;
     });
-    player.start(20);
     waitMs(int(seconds * 1000));
-    player.stop();
+    playing = false;
+    player.join();
     emu().setWriteObserver(nullptr);
     std::printf("age of a changed X-Plane value when its frame leaves, over %.0f s of the circuit:\n", seconds);
     std::printf("  engine rpm -> 0x42: p50 %.1f ms, p99 %.1f ms, max %.1f ms (%zu changes)\n", percentile(rpmAges, 0.5),
@@ -277,18 +287,9 @@ std::map<QString, double> threadCpu()
     return out;
 }
 
-int benchCpu(clscurve *w, double seconds, const char *argv0)
+// CPU share of the process (and of its busy threads) over the next seconds.
+void measureCpu(const char *what, double seconds)
 {
-    // The stand-in flies the circuit in its own process, as X-Plane would.
-    QProcess xplane;
-    xplane.start(QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath() + "/../peers/xplane/xplane-standin",
-                 {"--seconds", QString::number(seconds + 60)});
-    if (!xplane.waitForStarted(3000))
-        return 1;
-    emu().behaviour().pilotHand = true;
-    if (!goOnline(w, QStringLiteral("X-Plane"), true))
-        return 1;
-    waitMs(5000);   // settled: connected, polls and effects running
     const double c0 = cpuSeconds("/proc/self/stat");
     const auto t0 = threadCpu();
     const auto w0 = Clock::now();
@@ -296,16 +297,46 @@ int benchCpu(clscurve *w, double seconds, const char *argv0)
     waitMs(int(seconds * 1000));
     const double wall = std::chrono::duration<double>(Clock::now() - w0).count();
     const double cpu = cpuSeconds("/proc/self/stat") - c0;
-    std::printf("whole program, online + X-Plane + effects + window shown (%s): %.2f %% of one core over %.0f s\n",
-                qPrintable(QGuiApplication::platformName()), 100.0 * cpu / wall, wall);
-    std::printf("  frames to the device: %.1f per second; simulator %s\n",
-                (emu().framesWrittenTotal() - frames0) / wall, qPrintable(w->form()->label_flightSimConState->text()));
+    std::printf("%-44s %5.2f %% of one core over %.0f s, %.1f device frames per second\n", what, 100.0 * cpu / wall,
+                wall, (emu().framesWrittenTotal() - frames0) / wall);
     for (const auto &kv : threadCpu()) {
         const auto it = t0.find(kv.first);
         const double d = kv.second - (it == t0.end() ? 0.0 : it->second);
-        if (d > 0.005)
-            std::printf("  thread %-24s %.2f %%\n", qPrintable(kv.first), 100.0 * d / wall);
+        if (d / wall > 0.001)
+            std::printf("    thread %-20s %5.2f %%\n", qPrintable(kv.first), 100.0 * d / wall);
     }
+    std::fflush(stdout);
+}
+
+int benchCpu(clscurve *w, double seconds)
+{
+    // The stand-in flies the circuit in its own process, as X-Plane would.
+    QProcess xplane;
+    xplane.start(QCoreApplication::applicationDirPath() + "/../peers/xplane/xplane-standin",
+                 {"--seconds", QString::number(seconds + 120)});
+    if (!xplane.waitForStarted(3000))
+        return 3;
+    emu().behaviour().pilotHand = true;
+    Ui::clscurve *ui = w->form();
+    std::printf("platform %s\n", qPrintable(QGuiApplication::platformName()));
+
+    // Online alone, then connected, then with the effects: each step's share.
+    ui->pushButton_openPort->click();
+    if (!waitFor([w] { return w->isOnline() && w->txTimer.isActive(); }, 3000))
+        return 1;
+    ui->devicesComboBox_FSimSW->setCurrentText(QStringLiteral("X-Plane"));
+    waitMs(3000);
+    measureCpu("online (live and status polls)", 20);
+    ui->pushButton_connect_Fsim->click();
+    waitMs(3000);
+    measureCpu("online, connected to X-Plane", 20);
+    ui->pushButton_closePort->click();
+    waitMs(500);
+    if (!goOnline(w, QStringLiteral("X-Plane"), true))
+        return 1;
+    waitMs(5000);
+    measureCpu("online, connected, every effect running", seconds);
+    std::printf("    simulator: %s\n", qPrintable(ui->label_flightSimConState->text()));
     xplane.kill();
     xplane.waitForFinished(2000);
     return 0;
@@ -337,7 +368,7 @@ int main(int argc, char **argv)
     else if (mode == QLatin1String("age"))
         rc = benchAge(w, arg > 0 ? arg : FlightScript::kLoopSeconds);
     else if (mode == QLatin1String("cpu"))
-        rc = benchCpu(w, arg > 0 ? arg : 60.0, argv[0]);
+        rc = benchCpu(w, arg > 0 ? arg : 60.0);
     if (rc != 0)
         std::fprintf(stderr, "bench_effects %s failed (%d)\n", qPrintable(mode), rc);
     w->on_pushButton_closePort_clicked();
