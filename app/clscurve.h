@@ -14,6 +14,7 @@
 #include <QTime>
 #include <QTimer>
 #include <cstdint>
+#include <vector>
 
 #include "device_records.h"
 #include "effectpackets.h"
@@ -39,7 +40,9 @@ class QItemSelection;
 class QAbstractItemModel;
 struct StatusDecision;
 class QLabel;
+class QPushButton;
 class QCPLayer;
+struct EffectSettings;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -416,6 +419,21 @@ private:
     // A check box's state as a stored switch: 1 checked, else 0.
     void storeSwitch(int state, int32_t *mirror, int32_t *field);
     void showEngineType(bool jet);
+    void showEffectsRunning(bool running);
+    // A mode's Enable and Disable buttons: only the one that changes something is enabled.
+    void setModeButtons(QPushButton *enable, QPushButton *disable, bool on);
+    // The effect widgets with the store field each shows and the effect field
+    // Apply copies it into (none where Apply takes it elsewhere).
+    struct EffectWidgetField
+    {
+        QWidget *widget;
+        int32_t EffectSettings::*settingsInt;
+        float EffectSettings::*settingsFloat;
+        int32_t EffectParams::*paramsInt;
+        float EffectParams::*paramsFloat;
+        double value() const;
+    };
+    std::vector<EffectWidgetField> effectWidgetFields() const;
 
     // ===================================================================
     // Configuration commands

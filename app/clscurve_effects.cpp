@@ -7,6 +7,69 @@
 #include "cxpdata.h"
 #include "setini.h"
 
+#include <QPushButton>
+
+std::vector<clscurve::EffectWidgetField> clscurve::effectWidgetFields() const
+{
+    using S = EffectSettings;
+    using P = EffectParams;
+    const auto i = [](QWidget *w, int32_t S::*s, int32_t P::*p) { return EffectWidgetField{w, s, nullptr, p, nullptr}; };
+    const auto f = [](QWidget *w, float S::*s, float P::*p) { return EffectWidgetField{w, nullptr, s, nullptr, p}; };
+    return {
+        i(ui->Motor_spinBox_force, &S::Engine_force_precent, &P::engineStrength),
+        i(ui->Turbulences_precent_ramp, &S::Turbulences_ramp, &P::turbulenceGain),
+        i(ui->Turbulences_precent_min, &S::Turbulences_force_precent_min, &P::turbulenceMinPercent),
+        i(ui->Turbulences_precent_max, &S::Turbulences_force_precent_max, &P::turbulenceMaxPercent),
+        i(ui->Turbulences_precent_Sensitivity, &S::Turbulences_sensitivity, &P::turbulenceSensitivity),
+        i(ui->Ground_precent_min, &S::Ground_force_precent_min, &P::rumbleMinPercent),
+        i(ui->Ground_precent_max, &S::Ground_force_precent_max, &P::rumbleMaxPercent),
+        i(ui->Ground_take_speed, &S::Ground_speed, &P::rumbleSpeed),
+        i(ui->Ground_type, &S::Ground_setting, &P::rumbleSetting),
+        f(ui->Ground_height, &S::Ground_Height, &P::groundHeightOffset),
+        // Apply takes the landing strength from the store, which only Save fills.
+        i(ui->Ground_Landing_present, &S::Ground_landmax, nullptr),
+        i(ui->yoke_spinBox_force, &S::physics_force_precent, &P::lowSpeedStrength),
+        i(ui->yoke_spinBox_min, &S::physics_speed_start, &P::lowSpeedStart),
+        i(ui->yoke_spinBox_max, &S::physics_speed_middle, &P::lowSpeedMiddle),
+        i(ui->yoke_Affect_min, &S::physics_rpm_idle, &P::propIdleRpm),
+        i(ui->yoke_Affect_max, &S::physics_rpm_middle, &P::propMiddleRpm),
+        i(ui->Stick_precent_force, &S::stick_force_precent, &P::shakerStrength),
+        i(ui->Stick_speed_min, &S::stick_speed_min, &P::shakerSpeedMin),
+        i(ui->Stick_speed_max, &S::stick_speed_max, &P::shakerSpeedMax),
+        f(ui->Stick_AoA_min, &S::stick_aoa_min, &P::shakerAoaMin),
+        f(ui->Stick_AoA_max, &S::stick_aoa_max, &P::shakerAoaMax),
+        i(ui->Stick_overspeed, &S::stick_speed_over, &P::overspeedSpeed),
+        f(ui->dynamic_spd, &S::Dynamic_pitch_mid, &P::springPitchMinSpeed),
+        f(ui->dynamic_ratio, &S::Dynamic_pitch_ratio, &P::springPitchRatio),
+        f(ui->dynamic_zone, &S::Dynamic_pitch_zone, &P::springPitchZone),
+        f(ui->dynamic_spd_2, &S::Dynamic_roll_mid, &P::springRollMinSpeed),
+        f(ui->dynamic_ratio_2, &S::Dynamic_roll_ratio, &P::springRollRatio),
+        f(ui->dynamic_zone_2, &S::Dynamic_roll_zone, &P::springRollZone),
+        f(ui->dynamic_spd_3, &S::Dynamic_pitch_max, &P::springPitchMaxSpeed),
+        f(ui->dynamic_spd_4, &S::Dynamic_roll_max, &P::springRollMaxSpeed),
+        // A whole-number box on a float widget: its value is truncated.
+        i(ui->softTrim, &S::Trim_softtrimspd, nullptr),
+    };
+}
+
+double clscurve::EffectWidgetField::value() const
+{
+    return widget->property("value").toDouble();
+}
+
+void clscurve::setModeButtons(QPushButton *enable, QPushButton *disable, bool on)
+{
+    enable->setEnabled(!on);
+    disable->setEnabled(on);
+}
+
+void clscurve::showEffectsRunning(bool running)
+{
+    ui->btn_disable->setEnabled(running);
+    ui->btn_test->setEnabled(!running);
+    ui->btn_apply->setEnabled(running);
+}
+
 void clscurve::storeSwitch(int state, int32_t *mirror, int32_t *field)
 {
     const int32_t on = state == Qt::Checked ? 1 : 0;
@@ -38,9 +101,7 @@ void clscurve::on_btn_test_clicked()
     if (effectsRunning == 0) {
         startEffectTimer();
         effectsRunning = 1;
-        ui->btn_disable->setEnabled(true);
-        ui->btn_test->setEnabled(false);
-        ui->btn_apply->setEnabled(true);
+        showEffectsRunning(true);
         on_btn_apply_clicked();
     }
     // A Test while the effects run only reopens the gates.
@@ -63,35 +124,12 @@ void clscurve::on_btn_apply_clicked()
         // All copies happen before the event loop runs again, so no effect
         // tick sees a half-applied block.
         EffectParams &p = effectParams;
-        p.engineStrength = ui->Motor_spinBox_force->value();
-        p.lowSpeedStrength = ui->yoke_spinBox_force->value();
-        p.lowSpeedStart = ui->yoke_spinBox_min->value();
-        p.lowSpeedMiddle = ui->yoke_spinBox_max->value();
-        p.propIdleRpm = ui->yoke_Affect_min->value();
-        p.propMiddleRpm = ui->yoke_Affect_max->value();
-        p.rumbleMinPercent = ui->Ground_precent_min->value();
-        p.rumbleMaxPercent = ui->Ground_precent_max->value();
-        p.rumbleSpeed = ui->Ground_take_speed->value();
-        p.rumbleSetting = ui->Ground_type->value();
-        p.groundHeightOffset = float(ui->Ground_height->value());
-        p.turbulenceMinPercent = ui->Turbulences_precent_min->value();
-        p.turbulenceMaxPercent = ui->Turbulences_precent_max->value();
-        p.turbulenceSensitivity = ui->Turbulences_precent_Sensitivity->value();
-        p.turbulenceGain = ui->Turbulences_precent_ramp->value();
-        p.shakerSpeedMin = ui->Stick_speed_min->value();
-        p.shakerSpeedMax = ui->Stick_speed_max->value();
-        p.shakerAoaMin = float(ui->Stick_AoA_min->value());
-        p.shakerAoaMax = float(ui->Stick_AoA_max->value());
-        p.shakerStrength = ui->Stick_precent_force->value();
-        p.overspeedSpeed = ui->Stick_overspeed->value();
-        p.springPitchMinSpeed = float(ui->dynamic_spd->value());
-        p.springPitchRatio = float(ui->dynamic_ratio->value());
-        p.springPitchZone = float(ui->dynamic_zone->value());
-        p.springRollMinSpeed = float(ui->dynamic_spd_2->value());
-        p.springRollRatio = float(ui->dynamic_ratio_2->value());
-        p.springRollZone = float(ui->dynamic_zone_2->value());
-        p.springPitchMaxSpeed = float(ui->dynamic_spd_3->value());
-        p.springRollMaxSpeed = float(ui->dynamic_spd_4->value());
+        for (const EffectWidgetField &f : effectWidgetFields()) {
+            if (f.paramsInt)
+                p.*f.paramsInt = static_cast<int32_t>(f.value());
+            else if (f.paramsFloat)
+                p.*f.paramsFloat = float(f.value());
+        }
 
         trimAutopilot.trimChanged = 1;
         trimAutopilot.hwTrimOnGround = ini->Trim_state;
@@ -128,30 +166,24 @@ void clscurve::on_btn_apply_clicked()
 
 void clscurve::on_pushButton_yoke_phy_enable_clicked()
 {
-    if (!checkOnline())
-        return;
-    ui->pushButton_yoke_phy_enable->setEnabled(false);
-    ui->pushButton_yoke_phy_disable->setEnabled(true);
+    if (checkOnline())
+        setModeButtons(ui->pushButton_yoke_phy_enable, ui->pushButton_yoke_phy_disable, true);
 }
 
 void clscurve::on_pushButton_yoke_phy_disable_clicked()
 {
-    ui->pushButton_yoke_phy_enable->setEnabled(true);
-    ui->pushButton_yoke_phy_disable->setEnabled(false);
+    setModeButtons(ui->pushButton_yoke_phy_enable, ui->pushButton_yoke_phy_disable, false);
 }
 
 void clscurve::on_pushButton_yoke_HWtrim_enable_clicked()
 {
-    if (!checkOnline())
-        return;
-    ui->pushButton_yoke_HWtrim_enable->setEnabled(false);
-    ui->pushButton_yoke_HWtrim_disable->setEnabled(true);
+    if (checkOnline())
+        setModeButtons(ui->pushButton_yoke_HWtrim_enable, ui->pushButton_yoke_HWtrim_disable, true);
 }
 
 void clscurve::on_pushButton_yoke_HWtrim_disable_clicked()
 {
-    ui->pushButton_yoke_HWtrim_enable->setEnabled(true);
-    ui->pushButton_yoke_HWtrim_disable->setEnabled(false);
+    setModeButtons(ui->pushButton_yoke_HWtrim_enable, ui->pushButton_yoke_HWtrim_disable, false);
 }
 
 void clscurve::on_pushButton_yoke_coupled_enable_clicked()
@@ -162,8 +194,7 @@ void clscurve::on_pushButton_yoke_coupled_enable_clicked()
     // Without a simulator the trim tick still has to carry the coupled mode.
     if (!xpData->active())
         startTrimTimer();
-    ui->pushButton_yoke_coupled_enable->setEnabled(false);
-    ui->pushButton_yoke_coupled_disable->setEnabled(true);
+    setModeButtons(ui->pushButton_yoke_coupled_enable, ui->pushButton_yoke_coupled_disable, true);
 }
 
 void clscurve::on_softTrim_enable_2_clicked()
@@ -171,8 +202,7 @@ void clscurve::on_softTrim_enable_2_clicked()
     trimAutopilot.softTrimOn = 1;
     trimAutopilot.trimChanged = 1;
     ini->Trim_softtrim = 1;
-    ui->softTrim_enable_2->setEnabled(false);
-    ui->softTrim_disable_2->setEnabled(true);
+    setModeButtons(ui->softTrim_enable_2, ui->softTrim_disable_2, true);
 }
 
 void clscurve::on_softTrim_disable_2_clicked()
@@ -180,6 +210,5 @@ void clscurve::on_softTrim_disable_2_clicked()
     trimAutopilot.softTrimOn = 0;
     trimAutopilot.trimChanged = 1;
     ini->Trim_softtrim = 0;
-    ui->softTrim_enable_2->setEnabled(true);
-    ui->softTrim_disable_2->setEnabled(false);
+    setModeButtons(ui->softTrim_enable_2, ui->softTrim_disable_2, false);
 }

@@ -231,7 +231,8 @@ int benchAge(clscurve *w, double seconds)
             std::vector<float> &rpms = a.datarefs["sim/cockpit2/engine/indicators/engine_speed_rpm"];
             const int rpm = int(rpms[0]) + 100 * (step % 7);
             rpms[0] = float(rpm);
-            const bool steady = phase == "climb" || phase == "cruise";
+            // Straight flight, clear of the runway (where the turbulence is 0 whatever the wind).
+            const bool steady = (phase == "climb" && t > FlightScript::phaseStart("climb") + 2) || phase == "cruise";
             if (steady)
                 a.datarefs["sim/cockpit2/gauges/indicators/wind_speed_kts"] = {float(6 + 3 * (step % 4))};
             xp.setAircraft(a);

@@ -151,9 +151,7 @@ void clscurve::on_btn_disable_clicked()
     if (effectsRunning == 1) {
         stopEffectTimer();
         effectsRunning = 0;
-        ui->btn_disable->setEnabled(false);
-        ui->btn_test->setEnabled(true);
-        ui->btn_apply->setEnabled(false);
+        showEffectsRunning(false);
 
         // The next Test sends every group that is not 0. The landing group
         // keeps its last value, so one touchdown still gives one bump.
@@ -195,6 +193,5 @@ void clscurve::on_pushButton_yoke_coupled_disable_clicked()
         slots_timeOuttxTrimTimer();
         stopTrimTimerIfActive();
     }
-    ui->pushButton_yoke_coupled_enable->setEnabled(true);
-    ui->pushButton_yoke_coupled_disable->setEnabled(false);
+    setModeButtons(ui->pushButton_yoke_coupled_enable, ui->pushButton_yoke_coupled_disable, false);
 }
