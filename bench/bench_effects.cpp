@@ -19,6 +19,7 @@
 #include "hid_standin.h"
 #include "loghandler.h"
 #include "rxbuffer.h"
+#include "simbridgerecord.h"
 #include "simstate.h"
 #include "testsupport.h"
 #include "xplanestandin.h"
@@ -98,13 +99,18 @@ double percentile(std::vector<double> v, double p)
 // autopilot master on (bridge values by index).
 std::string variedDatagram(int i)
 {
-    const double airborne = (i / 8) % 2 == 0;
+    using namespace SimBridgeRecord;
+    const bool airborne = (i / 8) % 2 == 0;
     const double k = i % 8;
-    return bridgeDatagram(52, 1, {{6, 60 + 10 * k}, {8, airborne ? 90 + k : 20 + 5 * k}, {21, 0.05 + 0.02 * k},
-                                  {22, 1800 + 50 * k}, {23, 0.1 * k}, {24, 5}, {25, airborne ? 800 : 0},
-                                  {26, k > 6 ? 1 : 0}, {27, 5 + 3 * k}, {28, 270}, {29, 1}, {30, 0.01 * k},
-                                  {31, -0.02 * k}, {33, airborne ? 5 * k : -8 * k}, {34, 1800 + 50 * k},
-                                  {38, airborne ? 0 : 1}, {39, airborne ? 0 : 1}, {40, airborne ? 0 : 1}});
+    const double gear = airborne ? 0 : 1;
+    return bridgeDatagram(MaxValues, 1,
+                          {{IndicatedAirspeed, 60 + 10 * k}, {GroundVelocity, airborne ? 90 + k : 20 + 5 * k},
+                           {AngleOfAttack, 0.05 + 0.02 * k}, {EngineRpm, 1800 + 50 * k}, {MagneticHeading, 0.1 * k},
+                           {SurfaceType, 5}, {HeightAboveGround, airborne ? 800 : 0}, {StallWarning, k > 6 ? 1 : 0},
+                           {WindVelocity, 5 + 3 * k}, {WindDirection, 270}, {AutopilotMaster, 1},
+                           {FlightDirectorPitch, 0.01 * k}, {FlightDirectorBank, -0.02 * k},
+                           {VerticalSpeed, airborne ? 5 * k : -8 * k}, {EngineRpm1, 1800 + 50 * k},
+                           {GearOnGround0, gear}, {GearOnGround1, gear}, {GearOnGround2, gear}});
 }
 
 int benchTick(clscurve *w, int ticks)

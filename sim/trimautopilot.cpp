@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "simbridgerecord.h"
+
 namespace {
 
 bool anyGearDown(const SimState &s)
@@ -10,8 +12,9 @@ bool anyGearDown(const SimState &s)
     return std::any_of(s.gearOnGround, s.gearOnGround + 3, [](float v) { return v != 0.0f; });
 }
 
-// Extra bridge values by their bridge index (43 to 51).
-float extra(const float *values, int index) { return values[index - 43]; }
+// Extra bridge values by their index in the datagram (43 to 51); no bridge
+// built here sends those above the parking brake, a bridge that does drives these rules.
+float extra(const float *values, int index) { return values[index - SimBridgeRecord::FirstExtra]; }
 
 int truncatedMode(float v)
 {

@@ -3,9 +3,11 @@
 // frames the device receives.
 #include "windowtest.h"
 
+#include "byteorder.h"
 #include "cxpdata.h"
 #include "flightscript.h"
 #include "setini.h"
+#include "simbridgerecord.h"
 #include "simstate.h"
 #include "xplanestandin.h"
 
@@ -27,7 +29,7 @@ struct Sent
     int ch() const { return f[5]; }
     int mode() const { return f[6]; }        // 0x31
     int trimState() const { return f[7]; }   // 0x31
-    float at(int offset) const { float v; std::memcpy(&v, &f[offset], 4); return v; }
+    float at(int offset) const { return readF32LE(&f[offset]); }
     float v(int i) const { return at(6 + 4 * i); }   // 0x32, 0x40, 0x42 (whose v(4) is the mode)
     float location() const { return at(13); }        // 0x31
 };
@@ -422,7 +424,9 @@ void TestEffects::bridgeAutopilotRing()
     goOnline();
     // Averaged demands: a roll demand of 4.0 takes ten ticks to come through.
     const auto feed = [&](double value50) {
-        const std::string d = bridgeDatagram(52, 1, {{25, 1000}, {47, -0.16}, {50, value50}});
+        // Extra values 47 (roll demand) and 50 (averaged autopilot) have no name in the bridges built here.
+        const std::string d = bridgeDatagram(SimBridgeRecord::MaxValues, 1,
+                                             {{SimBridgeRecord::HeightAboveGround, 1000}, {47, -0.16}, {50, value50}});
         QVERIFY(w->xpData->takeBridgeDatagram(d.data(), int(d.size())));
     };
     feed(1);
