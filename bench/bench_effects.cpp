@@ -170,10 +170,15 @@ int benchTick(clscurve *w, int ticks)
         *frames = emu().framesWrittenTotal() - before;
         return us / ticks;
     };
-    int closedFrames = 0, openFrames = 0;
+    int quietFrames = 0, closedFrames = 0, openFrames = 0;
+    w->effectParams.autopilotEnable = 0;
+    const double quietUs = run(false, &quietFrames);
+    w->effectParams.autopilotEnable = 1;
     const double closedUs = run(false, &closedFrames);
     const double openUs = run(true, &openFrames);
     std::printf("effect computations (all on, incl. autopilot): %.2f us per tick (%d ticks)\n", computeUs, rounds);
+    std::printf("effect tick, no frame (senders closed, no autopilot): %.2f us per tick (%d frames)\n", quietUs,
+                quietFrames);
     std::printf("effect tick, senders closed:  %.2f us per tick (%.2f frames per tick: autopilot trim)\n", closedUs,
                 double(closedFrames) / ticks);
     std::printf("effect tick, senders open:    %.2f us per tick (%.2f frames per tick, each written and one reply read)\n",
