@@ -57,8 +57,6 @@ bool near(float a, float b, float tol = 1e-3f) { return std::fabs(a - b) <= tol;
 
 const char *const kDref[][2] = {
     {"ias", "sim/flightmodel/position/indicated_airspeed"},
-    {"gs", "sim/flightmodel/position/groundspeed"},
-    {"aoa", "sim/flightmodel2/misc/AoA_angle_degrees"},
     {"vs", "sim/flightmodel/position/vh_ind_fpm"},
     {"wind", "sim/cockpit2/gauges/indicators/wind_speed_kts"},
     {"dir", "sim/weather/wind_direction_degt"},
@@ -120,7 +118,6 @@ void TestEffects::initTestCase()
 void TestEffects::init()
 {
     startTest();
-    LogCapture::lines().clear();
 }
 
 void TestEffects::cleanup()
@@ -180,26 +177,14 @@ void TestEffects::testApplyAndOfflineGuards()
     ui->btn_test->click();
     ui->pushButton_yoke_coupled_enable->click();
     QCOMPARE(closer->boxes, (QStringList{"WARNING|Device Offline", "WARNING|Device Offline"}));
-    QVERIFY(!w->effectTimer.isActive());
-    QCOMPARE(w->coupledMode, 0);
-    // Software trim needs no device.
-    ui->softTrim_enable_2->click();
-    QCOMPARE(w->ini->Trim_softtrim, 1);
-    QVERIFY(ui->softTrim_disable_2->isEnabled() && !ui->softTrim_enable_2->isEnabled());
-    ui->softTrim_disable_2->click();
+    QVERIFY(!w->effectTimer.isActive() && w->coupledMode == 0);
 
     goOnline(false);
     setBox("AP_enable", false);
     ui->btn_test->click();
-    QVERIFY(w->effectTimer.isActive());
-    QCOMPARE(w->effectTimer.interval(), 100);
-    QVERIFY(ui->btn_disable->isEnabled() && ui->btn_apply->isEnabled() && !ui->btn_test->isEnabled());
-    QCOMPARE(w->effectParams.autopilotEnable, 0);
-    // Every axis but the elevator stays off; a box changes the block only at Apply.
-    QCOMPARE(w->effectParams.propWashElevator + w->effectParams.rumbleElevator + w->effectParams.shakerElevator, 3);
-    QCOMPARE(w->effectParams.propWashAileron + w->effectParams.rumbleRudder + w->effectParams.shakerRudder, 0);
+    QVERIFY(w->effectTimer.isActive() && ui->btn_apply->isEnabled() && !ui->btn_test->isEnabled());
+    // A box changes the effect block only at the next Apply.
     setBox("AP_enable", true);
-    QCOMPARE(w->ini->ap_state, 1);
     QCOMPARE(w->effectParams.autopilotEnable, 0);
     ui->btn_apply->click();
     QCOMPARE(w->effectParams.autopilotEnable, 1);
@@ -328,16 +313,16 @@ void TestEffects::landingBumpShakerAndPlausibility()
 
     // Implausible data: "data error" with the last failing code, nothing sent.
     emu().clearCounters();
+    LogCapture::lines().clear();
     fly(kAirborne, {{"rpm", {-1, 0, 0, 0}}, {"vs", {70000}}});
     tick();
     QCOMPARE(LogCapture::countContaining("data error 8"), 1);
     QCOMPARE(emu().framesWrittenTotal(), 0);
     SimState s;
+    s.indicatedAirspeed = 2000.0f;   // a bound itself passes
+    QCOMPARE(effectDataErrorCode(s), 0);
     s.groundSpeed = -5;
     QCOMPARE(effectDataErrorCode(s), 7);
-    s = SimState();
-    s.indicatedAirspeed = 2000.0f;
-    QCOMPARE(effectDataErrorCode(s), 0);
 }
 
 void TestEffects::sendRulesAndDisableSequence()
@@ -455,12 +440,9 @@ void TestEffects::bridgeAutopilotRing()
 void TestEffects::curveEditorSlopes()
 {
     goOnline(false);
-    ui->pos2->setValue(-60);
-    ui->pos3->setValue(-20);
-    ui->pos5->setValue(60);
-    ui->foc2->setValue(-80);
-    ui->foc3->setValue(-10);
-    ui->foc5->setValue(80);
+    for (auto [box, value] : {std::pair{ui->pos2, -60}, {ui->pos3, -20}, {ui->pos5, 60}, {ui->foc2, -80},
+                              {ui->foc3, -10}, {ui->foc5, 80}})
+        box->setValue(value);
     ui->pushButtonFocPos->click();
     QCOMPARE(ui->pos4->value(), 20.0);
     QVector<Sent> f = sent(0x40);
