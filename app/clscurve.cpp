@@ -2,6 +2,8 @@
 #include "ui_clscurve.h"
 
 #include "cxpdata.h"
+#include "debugpane.h"
+#include "livecrosshair.h"
 #include "lockscreenw.h"
 #include "remap.h"
 #include "serialcomm.h"
@@ -50,6 +52,8 @@ clscurve::clscurve(QWidget *parent)
 
     // Form adjustments.
     ui->textEdit_Debug->hide();
+    // It keeps only the latest paragraphs, so a session of hours stays bounded.
+    debugPane = new DebugPane(ui->textEdit_Debug, 500, this);
     ui->updatabar->hide();
     const QString boldSpaced = QStringLiteral("QGroupBox{ font-weight: bold; }");
     for (QWidget *w : {static_cast<QWidget *>(ui->deviceGroupBox_2), static_cast<QWidget *>(ui->deviceGroupBox),
@@ -234,6 +238,7 @@ void clscurve::setupCurvePlot()
 
     plot->graph(0)->rescaleAxes();
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    liveCrosshair = new LiveCrosshair(plot, 4, 5, this);
     plot->replot();
 }
 

@@ -6,6 +6,7 @@
 #include "ui_clscurve.h"
 
 #include "forcecurve.h"
+#include "livecrosshair.h"
 
 #include <QAbstractItemModel>
 #include <qcustomplot.h>
@@ -78,27 +79,15 @@ void clscurve::plotLivePoint()
     if (ui->lineEdit_trim_pos_0->text() != v.trimText)
         ui->lineEdit_trim_pos_0->setText(v.trimText);
 
-    // The cross-hair moves to the plot's buffered top layer, so a live point
-    // redraws two lines instead of the whole plot (and adds no paint buffer).
-    if (!liveLayer) {
-        liveLayer = plot->layer(QStringLiteral("overlay"));
-        if (!liveLayer) {
-            plot->addLayer(QStringLiteral("overlay"));
-            liveLayer = plot->layer(QStringLiteral("overlay"));
-        }
-        liveLayer->setMode(QCPLayer::lmBuffered);
-        plot->graph(4)->setLayer(liveLayer);
-        plot->graph(5)->setLayer(liveLayer);
-        plot->replot(QCustomPlot::rpRefreshHint);
-    }
     // The two lines keep their two points; only the coordinates change, in
-    // place, so a live point allocates nothing.
+    // place, so a live point allocates nothing. The plot shows them with its
+    // next frame.
     setTwoPoints(plot->graph(4), v.position, 250.0, v.position, -250.0);
     setTwoPoints(plot->graph(5), 100.0, v.force, -100.0, v.force);
     if (axesChanged)
-        plot->replot(QCustomPlot::rpRefreshHint);
+        liveCrosshair->replotAll();
     else
-        liveLayer->replot();
+        liveCrosshair->requestFrame();
 }
 
 void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *record)
