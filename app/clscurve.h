@@ -178,7 +178,7 @@ public:
     setting *settingPage = nullptr;
 
     // The nine timers, in construction order.
-    QTimer serialDisplayTimer;   // 10 ms, slots_rxDisplayTxt
+    PollTimer serialDisplayTimer; // 10 ms, slots_rxDisplayTxt; held while no serial bytes are announced
     QTimer txTimer;              // live-data poll, 1000 / send rate ms, slots_timeOutTx
     PollTimer replyPollTimer;    // 1 ms, dealWithSerialData; held while no bytes wait
     QTimer simPollTimer;         // 16 ms, slots_timeOutxplane

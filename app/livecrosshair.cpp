@@ -7,7 +7,7 @@
 namespace {
 // Half the width of a strip around a line: the pen, its antialiasing and the
 // wider pen of a selected graph all stay inside it.
-constexpr int kStripHalfWidth = 4;
+constexpr int kStripHalfWidth = 3;
 const QString kLayerName = QStringLiteral("overlay");
 }
 

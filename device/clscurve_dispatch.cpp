@@ -248,12 +248,15 @@ void clscurve::slots_serialRxCallback()
 {
     serialRxPending = true;
     serialLastRx = QTime::currentTime();
+    serialDisplayTimer.resume();
 }
 
 void clscurve::slots_rxDisplayTxt()
 {
-    if (!serialRxPending)
+    if (!serialRxPending) {
+        serialDisplayTimer.holdTicks();   // until the port announces bytes
         return;
+    }
     disconnect(baseSerial, &QSerialPort::readyRead, this, &clscurve::slots_serialRxCallback);
     QByteArray bytes;
     baseSerial->readAllInto(bytes);
