@@ -207,8 +207,13 @@ clscurve::clscurve(QWidget *parent)
 void clscurve::setupCurvePlot()
 {
     QCustomPlot *plot = ui->customplot1;
-    for (int i = 0; i < 8; ++i)
-        plot->addGraph();
+    // Graphs 4 and 5, the live cross-hair, are drawn by an overlay of their own.
+    for (int i = 0; i < 8; ++i) {
+        if (i == 4 || i == 5)
+            LiveCrosshair::addLineGraph(plot);
+        else
+            plot->addGraph();
+    }
     plot->graph(0)->setPen(QPen(Qt::blue));
     QPen dashed;
     dashed.setStyle(Qt::DashLine);
@@ -238,7 +243,7 @@ void clscurve::setupCurvePlot()
 
     plot->graph(0)->rescaleAxes();
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
-    liveCrosshair = new LiveCrosshair(plot, 4, 5, this);
+    liveCrosshair = new LiveCrosshair(plot, plot->graph(4), plot->graph(5));
     plot->replot();
 }
 

@@ -1,5 +1,7 @@
 #include "livecrosshair.h"
 
+#include <QEvent>
+#include <QPaintEvent>
 #include <QRegion>
 #include <QScreen>
 #include <qcustomplot.h>
@@ -8,42 +10,102 @@ namespace {
 // Half the width of a strip around a line: the pen, its antialiasing and the
 // wider pen of a selected graph all stay inside it.
 constexpr int kStripHalfWidth = 3;
-const QString kLayerName = QStringLiteral("overlay");
+
+// A graph that the plot's own drawing passes over; the overlay draws it, with
+// the clip and antialiasing the plot's layer would give it.
+class OverlayGraph : public QCPGraph
+{
+public:
+    using QCPGraph::QCPGraph;
+
+    void drawOnOverlay(QCPPainter *painter)
+    {
+        if (!realVisibility())
+            return;
+        m_onOverlay = true;
+        painter->save();
+        painter->setClipRect(clipRect().translated(0, -1));
+        applyDefaultAntialiasingHint(painter);
+        draw(painter);
+        painter->restore();
+        m_onOverlay = false;
+    }
+
+protected:
+    void draw(QCPPainter *painter) override
+    {
+        if (m_onOverlay)
+            QCPGraph::draw(painter);
+    }
+
+private:
+    bool m_onOverlay = false;
+};
+} // namespace
+
+QCPGraph *LiveCrosshair::addLineGraph(QCustomPlot *plot)
+{
+    // As QCustomPlot::addGraph makes and names its graphs.
+    const int index = plot->graphCount();
+    auto *g = new OverlayGraph(plot->xAxis, plot->yAxis);
+    g->setName(QStringLiteral("Graph ") + QString::number(index));
+    return g;
 }
 
-LiveCrosshair::LiveCrosshair(QCustomPlot *plot, int vertical, int horizontal, QObject *parent)
-    : QObject(parent), m_plot(plot), m_vertical(vertical), m_horizontal(horizontal)
+LiveCrosshair::LiveCrosshair(QCustomPlot *plot, QCPGraph *vertical, QCPGraph *horizontal)
+    : QWidget(plot), m_plot(plot), m_vertical(vertical), m_horizontal(horizontal)
 {
-    // The two lines live on the plot's top layer with a paint buffer of its
-    // own, so drawing them leaves the curve, grid and axes untouched.
-    m_layer = plot->layer(kLayerName);
-    if (!m_layer) {
-        plot->addLayer(kLayerName);
-        m_layer = plot->layer(kLayerName);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(plot->rect());
+    plot->installEventFilter(this);
+
+    // Above everything else on the plot when it comes to selecting them, as
+    // on screen. Nothing else there is drawn, so the layer needs no buffer.
+    QCPLayer *top = plot->layer(QStringLiteral("overlay"));
+    if (!top) {
+        plot->addLayer(QStringLiteral("overlay"));
+        top = plot->layer(QStringLiteral("overlay"));
     }
-    m_layer->setMode(QCPLayer::lmBuffered);
-    plot->graph(vertical)->setLayer(m_layer);
-    plot->graph(horizontal)->setLayer(m_layer);
+    top->setMode(QCPLayer::lmLogical);
+    vertical->setLayer(top);
+    horizontal->setLayer(top);
 
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_frameTimer, &QTimer::timeout, this, &LiveCrosshair::drawFrame);
+    connect(&m_frameTimer, &QTimer::timeout, this, &LiveCrosshair::showFrame);
+    show();
+}
+
+bool LiveCrosshair::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_plot && event->type() == QEvent::Resize)
+        setGeometry(m_plot->rect());
+    return QWidget::eventFilter(watched, event);
+}
+
+void LiveCrosshair::paintEvent(QPaintEvent *)
+{
+    // The plot below has painted this area already; the lines go on top, as
+    // the plot's top layer would put them.
+    QCPPainter painter(this);
+    for (QCPGraph *g : {m_vertical, m_horizontal})
+        static_cast<OverlayGraph *>(g)->drawOnOverlay(&painter);
 }
 
 double LiveCrosshair::frameIntervalNs() const
 {
-    const QScreen *screen = m_plot->screen();
-    const double hz = screen && screen->refreshRate() >= 1.0 ? screen->refreshRate() : 60.0;
+    const QScreen *s = screen();
+    const double hz = s && s->refreshRate() >= 1.0 ? s->refreshRate() : 60.0;
     return 1e9 / hz;
 }
 
 void LiveCrosshair::requestFrame()
 {
     if (m_frameTimer.isActive())
-        return;   // the frame that is due draws the latest data
+        return;   // the frame that is due shows the latest data
     const double wait = m_lastFrame.isValid() ? frameIntervalNs() - double(m_lastFrame.nsecsElapsed()) : 0.0;
     if (wait <= 0.0)
-        drawFrame();
+        showFrame();
     else
         m_frameTimer.start(int(wait / 1e6) + 1);
 }
@@ -51,16 +113,16 @@ void LiveCrosshair::requestFrame()
 void LiveCrosshair::replotAll()
 {
     m_frameTimer.stop();
-    m_plot->replot(QCustomPlot::rpRefreshHint);
+    m_plot->replot(QCustomPlot::rpRefreshHint);   // repaints this overlay too
     m_lastFrame.start();
-    currentLines(&m_drawnPosition, &m_drawnForce);
-    m_drawnValid = true;
+    currentLines(&m_shownPosition, &m_shownForce);
+    m_shownValid = true;
 }
 
 void LiveCrosshair::currentLines(double *position, double *force) const
 {
-    const QSharedPointer<QCPGraphDataContainer> v = m_plot->graph(m_vertical)->data();
-    const QSharedPointer<QCPGraphDataContainer> h = m_plot->graph(m_horizontal)->data();
+    const QSharedPointer<QCPGraphDataContainer> v = m_vertical->data();
+    const QSharedPointer<QCPGraphDataContainer> h = m_horizontal->data();
     *position = v->isEmpty() ? 0.0 : v->constBegin()->key;
     *force = h->isEmpty() ? 0.0 : h->constBegin()->value;
 }
@@ -78,34 +140,17 @@ QRegion LiveCrosshair::linesRegion(double position, double force) const
     return r;
 }
 
-void LiveCrosshair::drawFrame()
+void LiveCrosshair::showFrame()
 {
     m_frameTimer.stop();
     m_lastFrame.start();
     double position, force;
     currentLines(&position, &force);
     QRegion dirty = linesRegion(position, force);
-    if (m_drawnValid)
-        dirty += linesRegion(m_drawnPosition, m_drawnForce);
-
-    // The layer redraws its own buffer and then asks for the whole widget to
-    // be painted again; only the strips have changed, so that request is held
-    // back and the strips are asked for instead. A layer whose buffers are
-    // stale replots the whole plot instead, which is then shown whole.
-    bool wholePlot = false;
-    const QMetaObject::Connection watch =
-        connect(m_plot, &QCustomPlot::beforeReplot, this, [&wholePlot] { wholePlot = true; });
-    const bool updatesWereDisabled = m_plot->testAttribute(Qt::WA_UpdatesDisabled);
-    m_plot->setAttribute(Qt::WA_UpdatesDisabled, true);
-    m_layer->replot();
-    m_plot->setAttribute(Qt::WA_UpdatesDisabled, updatesWereDisabled);
-    disconnect(watch);
-    if (wholePlot)
-        m_plot->update();
-    else
-        m_plot->update(dirty);
-
-    m_drawnPosition = position;
-    m_drawnForce = force;
-    m_drawnValid = true;
+    if (m_shownValid)
+        dirty += linesRegion(m_shownPosition, m_shownForce);
+    update(dirty);
+    m_shownPosition = position;
+    m_shownForce = force;
+    m_shownValid = true;
 }

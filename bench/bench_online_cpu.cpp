@@ -3,7 +3,9 @@
 // outside (/proc/PID/stat):
 //   bench_online_cpu closed    window shown, port closed
 //   bench_online_cpu polling   port opened with no device: the reply poll alone
-//   bench_online_cpu online    port open, device online, default rates
+//   bench_online_cpu still     port open, device online, default rates, the
+//                              yoke at rest (the displays do not change)
+//   bench_online_cpu online    the same with the hand moving the yoke
 //   bench_online_cpu effects   online, X-Plane connected (the stand-in must run)
 //                              and the effects switched on with Test
 // It prints "ready" once the state has been reached and then runs its event
@@ -110,8 +112,8 @@ int main(int argc, char **argv)
     const char *mode = argc > 1 ? argv[1] : "online";
     const int maxSeconds = argc > 2 ? std::max(5, atoi(argv[2])) : 600;
     const auto is = [mode](const char *m) { return std::strcmp(mode, m) == 0; };
-    if (!is("closed") && !is("polling") && !is("online") && !is("effects")) {
-        std::fprintf(stderr, "usage: %s closed|polling|online|effects [max seconds]\n", argv[0]);
+    if (!is("closed") && !is("polling") && !is("still") && !is("online") && !is("effects")) {
+        std::fprintf(stderr, "usage: %s closed|polling|still|online|effects [max seconds]\n", argv[0]);
         return 2;
     }
     // The program's own log lines are not what is measured here.
@@ -130,7 +132,7 @@ int main(int argc, char **argv)
     QTimer::singleShot(maxSeconds * 1000, &app, &QCoreApplication::quit);
 
     HidStandin::reset();
-    HidStandin::emulator().behaviour().pilotHand = true;
+    HidStandin::emulator().behaviour().pilotHand = !is("still");
     clscurve w;
     w.show();
     waitMs(500);

@@ -4,10 +4,12 @@
 #   bench/run-online-cpu.sh [seconds] [before-commit] [states...]
 # seconds: the measuring window of each state (60 by default); the window
 # opens 3 s after the program reports the state reached. States (all by
-# default but effects): shown (online, window shown on a real X server under a
-# window manager), offscreen (online, offscreen platform), closed (window
-# shown, port closed), polling (shown, port opened with no device: the reply
-# poll alone), effects (shown, X-Plane stand-in connected, Test on).
+# default but effects): shown (online at the default rates, a hand moving the
+# emulated yoke, window shown on a real X server under a window manager),
+# still (the same, yoke at rest), offscreen (shown's state on the offscreen
+# platform), closed (window shown, port closed), polling (shown, port opened
+# with no device: the reply poll alone), effects (shown, X-Plane stand-in
+# connected, Test on).
 # The "before" tree is exported from git, given this harness, and built in
 # its own directory; the current tree's build is $KORVEL_BUILD_DIR or build/.
 # Each program runs in its own network namespace (the reader binds fixed UDP
@@ -18,7 +20,7 @@ seconds=${1:-60}
 before=${2:-b2f4163}
 shift $(( $# > 2 ? 2 : $# ))
 states=("$@")
-[ ${#states[@]} -eq 0 ] && states=(shown offscreen closed)
+[ ${#states[@]} -eq 0 ] && states=(shown still offscreen closed polling)
 work=${KORVEL_BENCH_DIR:-/tmp/korvel-online-cpu}
 display=${KORVEL_BENCH_DISPLAY:-:45}
 after_build=${KORVEL_BUILD_DIR:-$root/build}
@@ -68,6 +70,7 @@ launch() {
   case $state in
     closed) mode=closed ;;
     polling) mode=polling ;;
+    still) mode=still ;;
     offscreen) platform=offscreen ;;
     effects) mode=effects; standin=$build/peers/xplane/xplane-standin ;;
   esac

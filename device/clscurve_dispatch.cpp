@@ -55,6 +55,8 @@ void clscurve::dealWithSerialData()
     if (cut.status == StreamCut::Incomplete)
         return;
     dropRxFront(cut.consumed);
+    if (deviceRxBuffer.isEmpty())
+        replyPollTimer.holdTicks();   // the last frame waiting: no empty tick needed to notice
     receivedCrc = cut.receivedCrc;
     if (cut.status == StreamCut::BadCrc) {
         qDebug("CRC ERR");
