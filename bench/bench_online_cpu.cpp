@@ -3,9 +3,8 @@
 // outside (/proc/PID/stat):
 //   bench_online_cpu closed    window shown, port closed
 //   bench_online_cpu polling   port opened with no device: the reply poll alone
-//   bench_online_cpu still     port open, device online, default rates, the
-//                              yoke at rest (the displays do not change)
-//   bench_online_cpu online    the same with the hand moving the yoke
+//   bench_online_cpu online    port open, device online, default rates, a
+//                              hand moving the yoke
 //   bench_online_cpu effects   online, X-Plane connected (the stand-in must run)
 //                              and the effects switched on with Test
 // It prints "ready" once the state has been reached and then runs its event
@@ -21,8 +20,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QMap>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -112,8 +113,8 @@ int main(int argc, char **argv)
     const char *mode = argc > 1 ? argv[1] : "online";
     const int maxSeconds = argc > 2 ? std::max(5, atoi(argv[2])) : 600;
     const auto is = [mode](const char *m) { return std::strcmp(mode, m) == 0; };
-    if (!is("closed") && !is("polling") && !is("still") && !is("online") && !is("effects")) {
-        std::fprintf(stderr, "usage: %s closed|polling|still|online|effects [max seconds]\n", argv[0]);
+    if (!is("closed") && !is("polling") && !is("online") && !is("effects")) {
+        std::fprintf(stderr, "usage: %s closed|polling|online|effects [max seconds]\n", argv[0]);
         return 2;
     }
     // The program's own log lines are not what is measured here.
@@ -132,7 +133,7 @@ int main(int argc, char **argv)
     QTimer::singleShot(maxSeconds * 1000, &app, &QCoreApplication::quit);
 
     HidStandin::reset();
-    HidStandin::emulator().behaviour().pilotHand = !is("still");
+    HidStandin::emulator().behaviour().pilotHand = true;
     clscurve w;
     w.show();
     waitMs(500);
@@ -157,12 +158,28 @@ int main(int argc, char **argv)
         waitMs(500);   // the read flow that follows the device coming online
     }
     if (is("effects")) {
+        // The factory settings choose MSFS; the stand-in is X-Plane.
+        if (auto *sim = w.findChild<QComboBox *>(QStringLiteral("devicesComboBox_FSimSW")))
+            sim->setCurrentText(QStringLiteral("X-Plane"));
         if (!click(w, "pushButton_connect_Fsim"))
             return 1;
-        waitMs(500);
+        auto *simState = w.findChild<QLabel *>(QStringLiteral("label_flightSimConState"));
+        QElapsedTimer t;
+        t.start();
+        while (simState && simState->text() != QStringLiteral("Flight Sim Connected") && t.elapsed() < 5000)
+            waitMs(50);
+        if (!simState || simState->text() != QStringLiteral("Flight Sim Connected")) {
+            std::fprintf(stderr, "the simulator did not connect: %s\n", simState ? qPrintable(simState->text()) : "?");
+            return 1;
+        }
         if (!click(w, "btn_test"))
             return 1;
-        waitMs(500);
+        DeviceEmulator &emu = HidStandin::emulator();
+        emu.clearCounters();
+        waitMs(1000);
+        // On the standard error: what the effects sent in their first second.
+        std::fprintf(stderr, "effect frames in 1 s: 0x32 %d, 0x42 %d, 0x31 %d\n", emu.framesWritten(0x32),
+                     emu.framesWritten(0x42), emu.framesWritten(0x31));
     }
     EventTally tally;
     const bool tallyEvents = qEnvironmentVariableIntValue("KORVEL_BENCH_EVENTS") == 1;

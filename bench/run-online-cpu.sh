@@ -6,7 +6,7 @@
 # opens 3 s after the program reports the state reached. States (all by
 # default but effects): shown (online at the default rates, a hand moving the
 # emulated yoke, window shown on a real X server under a window manager),
-# still (the same, yoke at rest), offscreen (shown's state on the offscreen
+# offscreen (shown's state on the offscreen
 # platform), closed (window shown, port closed), polling (shown, port opened
 # with no device: the reply poll alone), effects (shown, X-Plane stand-in
 # connected, Test on).
@@ -20,7 +20,7 @@ seconds=${1:-60}
 before=${2:-b2f4163}
 shift $(( $# > 2 ? 2 : $# ))
 states=("$@")
-[ ${#states[@]} -eq 0 ] && states=(shown still offscreen closed polling)
+[ ${#states[@]} -eq 0 ] && states=(shown offscreen closed polling)
 work=${KORVEL_BENCH_DIR:-/tmp/korvel-online-cpu}
 display=${KORVEL_BENCH_DISPLAY:-:45}
 after_build=${KORVEL_BUILD_DIR:-$root/build}
@@ -70,7 +70,6 @@ launch() {
   case $state in
     closed) mode=closed ;;
     polling) mode=polling ;;
-    still) mode=still ;;
     offscreen) platform=offscreen ;;
     effects) mode=effects; standin=$build/peers/xplane/xplane-standin ;;
   esac
