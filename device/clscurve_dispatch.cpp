@@ -273,6 +273,7 @@ void clscurve::slots_rxDisplayTxt()
     }
     if (!serialBurst.isEmpty()) {
         deviceRxBuffer = serialBurst;
+        replyPollTimer.resume();
         if (settingShownFlag == 1)
             debugPane->append(serialBurst, DebugPane::SpacedUpper);
         if (serialTextStream)
@@ -288,6 +289,7 @@ void clscurve::slots_rxDisplayTxt()
 void clscurve::readSerialData(QByteArray data)
 {
     deviceRxBuffer.append(data);
+    replyPollTimer.resume();
 }
 
 QByteArray clscurve::hexStringToBytes(const QString &text)
