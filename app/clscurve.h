@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "device_records.h"
+#include "firmwareupdate.h"
 #include "usb_hid.h"
 
 namespace Ui {
@@ -37,6 +38,7 @@ class QAbstractItemModel;
 struct StatusDecision;
 class QLabel;
 class QCPLayer;
+class QFile;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -410,6 +412,19 @@ public slots:
     void on_pushButton_2_clicked();
     void on_Ini_rename_clicked();
 
+public:
+    // Asks every device id from 1 to 254 for the device information in turn.
+    void scanDeviceIds();
+
+private:
+    // Sets the frame header (this window's device id) and sends the payload.
+    void sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload);
+    // Sends once directly, then again through the acknowledged resend.
+    void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
+    // Writes a changed copy of the pitch user record, stores it in flash and
+    // reads it back.
+    void writePitchRemap(UART_set_chan_config_t &copy);
+
     // ===================================================================
     // Profiles and dialogs
     // ===================================================================
@@ -431,8 +446,18 @@ public slots:
     void on_pushButton_startUpdate_clicked();
     void on_pushButton_loadFireware_clicked();
     void slots_timeOutUpdateFireware();
+    void updata_start();
 
 public:
     int32_t firmwareState = 0;
-    int32_t firmwareBlockCount = 0;
+    int32_t firmwareBlockCount = 0;   // ticks spent in the current state
+    QFile *firmwareFile = nullptr;    // the chosen image, kept open (a child of the window)
+    // Status byte of the last 0x18 reply (ready, invalid, success), cleared once acted on.
+    uint8_t firmwareStatus() const { return resultBootImage[DeviceFrame::OffPayload]; }
+    void clearFirmwareStatus() { resultBootImage[DeviceFrame::OffPayload] = 0; }
+
+private:
+    void sendFirmwareImage();
+    void finishFirmwareUpdate(Firmware::Outcome outcome);
+    void endFirmwareUpdate();
 };

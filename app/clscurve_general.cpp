@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QTime>
 
 // ---- parameter tree ---------------------------------------------------------
@@ -84,6 +85,12 @@ void clscurve::setConfInit()
 
 void clscurve::ExitMode()
 {
+    // No online guard (a device in its boot loader may never report two
+    // channels), but there must be a device to send to.
+    if (!mainDevice) {
+        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Device Offline"));
+        return;
+    }
     static const uint8_t noPayload[DeviceFrame::MaxPayload] = {};
     txFrame[DeviceFrame::OffStart] = DeviceFrame::Start;
     txFrame[DeviceFrame::OffDeviceId] = deviceId;

@@ -43,24 +43,6 @@ void clscurve::do_TrimConteol_pitch(UART_set_channel_switch_t *) {}
 void clscurve::do_force_input(UART_set_channel_intForce_t *) {}
 void clscurve::OnFocPosWrite() {}
 
-// -- configuration commands
-void clscurve::doConfigureUpdate(int) {}
-void clscurve::doConfigWrite_uart_u32(UART_set_sys_config_t *) {}
-void clscurve::doConfigWrite_uart_chan(uint8_t, UART_set_chan_config_t *) {}
-void clscurve::doConfigWrite_uart_user_chan(uint8_t, UART_set_chan_config_t *) {}
-void clscurve::on_pushButton_saveConfigure_clicked() {}
-void clscurve::on_pushButton_FactoryReset_clicked() {}
-void clscurve::on_pushButton_loadConfigure_clicked() {}
-void clscurve::on_pushButton_send_value_clicked() {}
-void clscurve::confGet() {}
-void clscurve::confChange(int) {}
-void clscurve::keyRemap() {}
-void clscurve::sendKeyRemap(uint16_t) {}
-void clscurve::sendRemap(uint8_t) {}
-void clscurve::on_pushButton_clicked() {}
-void clscurve::on_pushButton_2_clicked() {}
-void clscurve::on_Ini_rename_clicked() {}
-
 // -- profiles and dialogs
 void clscurve::on_user_conf_stateChanged(int) {}
 void clscurve::on_defult_conf_stateChanged(int) {}
@@ -70,9 +52,3 @@ void clscurve::on_pushButton_loadProfile_clicked() {}
 void clscurve::on_pushButton_saveProfile_clicked() {}
 void clscurve::aboutQsak() {}
 void clscurve::aboutSystem() {}
-
-// -- firmware
-void clscurve::on_ReadyUpdata_clicked() {}
-void clscurve::on_pushButton_startUpdate_clicked() {}
-void clscurve::on_pushButton_loadFireware_clicked() {}
-void clscurve::slots_timeOutUpdateFireware() {}

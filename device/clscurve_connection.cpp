@@ -111,6 +111,12 @@ void clscurve::on_pushButton_closePort_clicked()
         ~Guard() { flag = false; }
     } guard(closing);
 
+    // A firmware transfer in progress ends with the port: its tick and its
+    // block loop find state 0 and stop.
+    stopFirmwareTimerIfActive();
+    firmwareState = 0;
+    firmwareBlockCount = 0;
+
     if (portOpenFlag == 0 && !replyPollTimer.isActive()) {
         // Already closed (the search giving up after a manual close): nothing
         // to release, and no second round of release boxes.

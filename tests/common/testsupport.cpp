@@ -1,7 +1,9 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QMessageBox>
 #include <QMutex>
@@ -35,7 +37,20 @@ void ModalCloser::poll()
             boxes << w->windowTitle();
     }
     if (m_since.elapsed() >= holdMs.value(boxes.last(), 0)) {
-        w->close();
+        auto *box = qobject_cast<QMessageBox *>(w);
+        auto *dialog = qobject_cast<QFileDialog *>(w);
+        QAbstractButton *answer =
+            box && answers.contains(boxes.last()) ? box->button(QMessageBox::StandardButton(answers.value(boxes.last())))
+                                                  : nullptr;
+        const QString file = dialog && !files.isEmpty() ? files.takeFirst() : QString();
+        if (answer) {
+            answer->click();
+        } else if (!file.isEmpty()) {
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            w->close();
+        }
         // The next box may be built at the same address.
         m_current = nullptr;
     }
