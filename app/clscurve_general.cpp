@@ -3,6 +3,7 @@
 #include "ui_clscurve.h"
 
 #include "lockscreenw.h"
+#include "loghandler.h"
 #include "setconf.h"
 #include "setting.h"
 #include "treemodel.h"
@@ -98,7 +99,7 @@ void clscurve::ExitMode()
     txFrame[DeviceFrame::OffLength] = 0;
     buildUsbFrame(noPayload);
     ui->ExitBoot->setEnabled(false);
-    qDebug() << "ExitBootMode" << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    qDebug() << "ExitBootMode" << eventTimeText();
 }
 
 void clscurve::on_ExitBoot_clicked()

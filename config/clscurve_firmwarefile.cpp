@@ -3,13 +3,14 @@
 #include "clscurve.h"
 #include "ui_clscurve.h"
 
+#include "loghandler.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTime>
 
 void clscurve::on_pushButton_loadFireware_clicked()
 {
@@ -46,7 +47,7 @@ void clscurve::on_pushButton_loadFireware_clicked()
                                  + QStringLiteral("KB"),
                              QMessageBox::Ok);
     qDebug() << "name" << name;
-    qDebug() << "File Loaded Successfully" << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    qDebug() << "File Loaded Successfully" << eventTimeText();
 
     ui->pushButton_startUpdate->setEnabled(true);
     ui->pushButton_loadFireware->setEnabled(false);

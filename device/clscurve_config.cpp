@@ -6,19 +6,12 @@
 #include "ui_clscurve.h"
 
 #include "configcommands.h"
+#include "loghandler.h"
 #include "remap.h"
 #include "setconf.h"
 
 #include <QDebug>
 #include <QMessageBox>
-#include <QTime>
-
-namespace {
-QString nowText()
-{
-    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-}
-}
 
 void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload)
 {
@@ -114,7 +107,7 @@ void clscurve::on_pushButton_FactoryReset_clicked()
         ReciveData();
         on_pushButton_closePort_clicked();
     }
-    qDebug() << "FactoryReset" << nowText();
+    qDebug() << "FactoryReset" << eventTimeText();
 }
 
 void clscurve::on_pushButton_loadConfigure_clicked()
@@ -163,7 +156,7 @@ void clscurve::confChange(int)
     for (int i = 0; i < 3; ++i)
         ReciveData();
     confGet();
-    qDebug() << "ChangeForceConf" << nowText();
+    qDebug() << "ChangeForceConf" << eventTimeText();
 }
 
 void clscurve::keyRemap()

@@ -4,21 +4,14 @@
 #include "clscurve.h"
 #include "ui_clscurve.h"
 
+#include "loghandler.h"
 #include "setconf.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QMessageBox>
-#include <QTime>
 
 using namespace Firmware;
-
-namespace {
-QString nowText()
-{
-    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-}
-}
 
 void clscurve::on_ReadyUpdata_clicked()
 {
@@ -41,7 +34,7 @@ void clscurve::on_ReadyUpdata_clicked()
     sendDeviceCommand(CmdBootMode, 0, payload);
     ui->ReadyUpdata->setEnabled(false);
     QMessageBox::information(this, QStringLiteral("Success"), QStringLiteral("Please restart the device!"));
-    qDebug() << "Ready TO Update" << nowText();
+    qDebug() << "Ready TO Update" << eventTimeText();
     on_pushButton_closePort_clicked();
 }
 
@@ -141,12 +134,14 @@ void clscurve::sendFirmwareImage()
     const qint64 size = image.size();
     blockIndex = 0;
     uint8_t payload[BlockPayloadLength];
+    QElapsedTimer written;
     for (qint64 offset = 0; offset < size; offset += BlockImageBytes) {
         fillBlock(payload, image, blockIndex);
         // Other senders may have used the frame during the last wait: every
         // block sets its own header.
         sendDeviceCommand(CmdBootMode, BlockPayloadLength, payload);
-        delayMs(BlockPaceMs);
+        written.start();
+        waitSince(written, BlockPaceMs);
         // The wait ran the event loop: a Close Port, a failure reply or a new
         // Start may have ended this transfer.
         if (firmwareState != Sending || portOpenFlag != 1)
@@ -184,7 +179,7 @@ void clscurve::finishFirmwareUpdate(Outcome outcome)
             QMessageBox::information(this, r.title, r.text);
     }
     if (!r.log.isEmpty())
-        qDebug() << r.log.toUtf8().constData() << nowText();
+        qDebug() << r.log.toUtf8().constData() << eventTimeText();
     if (outcome == Outcome::TooLarge)
         return;
     endFirmwareUpdate();

@@ -1,7 +1,11 @@
 #include "firmwareupdate.h"
 
+#include <QCoreApplication>
+#include <QThread>
 #include <QtGlobal>
 #include <cstring>
+
+#include "usb_hid.h"
 
 namespace Firmware {
 
@@ -29,6 +33,19 @@ void fillBlock(uint8_t *payload, const QByteArray &image, int index)
         return;
     const qint64 n = qMin<qint64>(BlockImageBytes, image.size() - offset);
     std::memcpy(payload + 2, image.constData() + offset, size_t(n));
+}
+
+void waitSince(const QElapsedTimer &since, int ms)
+{
+    const qint64 end = qint64(ms) * 1000000;
+    const qint64 coarseMs = (end - since.nsecsElapsed()) / 1000000 - 1;
+    if (coarseMs > 0)
+        delayMs(uint16_t(coarseMs));
+    while (since.nsecsElapsed() < end) {
+        QCoreApplication::processEvents();
+        if (end - since.nsecsElapsed() > 200000)
+            QThread::usleep(100);
+    }
 }
 
 OutcomeReport outcomeReport(Outcome outcome)

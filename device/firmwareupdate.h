@@ -3,6 +3,7 @@
 // without widgets: how an image is cut into numbered blocks, which images fit
 // the block index, and what each outcome shows and logs.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
 
@@ -30,6 +31,12 @@ bool imageFits(qint64 imageBytes);
 // The 57-byte payload of block `index`: the index little-endian, then the 55
 // image bytes from index * 55, zero-filled past the image's end.
 void fillBlock(uint8_t *payload, const QByteArray &image, int index);
+
+// Waits in the event loop until `ms` have passed since `since` started. Timers
+// of the event loop wake on whole milliseconds, so a plain 5 ms wait lasts up
+// to 6 and a transfer of a thousand blocks grows by a tenth: the event loop
+// waits all but the last millisecond, short polls of it the rest.
+void waitSince(const QElapsedTimer &since, int ms);
 
 // How an update ends.
 enum class Outcome { StartTimeout, NoFile, Invalid, Success, ResultTimeout, TooLarge };
