@@ -92,6 +92,11 @@ clscurve::clscurve(QWidget *parent)
     std::memset(rxShadow, 0, sizeof rxShadow);
 
     connect(&effectTimer, &QTimer::timeout, this, &clscurve::sendEffect);
+    // The reply path's connection events, handled before the emitter goes on.
+    connect(this, &clscurve::deviceAnswered, this, &clscurve::onDeviceAnswered, Qt::DirectConnection);
+    connect(this, &clscurve::linkLost, this, &clscurve::onLinkLost, Qt::DirectConnection);
+    connect(this, &clscurve::closePortRequested, this, &clscurve::on_pushButton_closePort_clicked,
+            Qt::DirectConnection);
 
     // The serial object's signal has no argument while the slot takes one, so
     // this connection is refused (only a warning in the log), as it always was.
@@ -284,113 +289,56 @@ int clscurve::txIntervalMs() const
     return 1000 / sendRate;
 }
 
+void clscurve::startWindowTimer(QTimer &timer, int intervalMs, TimerSlot slot)
+{
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.start(intervalMs);
+    if (slot)
+        connect(&timer, &QTimer::timeout, this, slot, Qt::UniqueConnection);
+}
+
+void clscurve::stopWindowTimer(QTimer &timer, TimerSlot slot)
+{
+    timer.stop();
+    if (slot)
+        disconnect(&timer, &QTimer::timeout, this, slot);
+}
+
+void clscurve::stopWindowTimerIfActive(QTimer &timer, void (clscurve::*stop)())
+{
+    if (timer.isActive())
+        (this->*stop)();
+}
+
 void clscurve::startTxTimer()
 {
-    const int interval = txIntervalMs();
-    if (interval < 0)
-        return;   // no interval can be computed: the poll stays as it is
-    txTimer.setTimerType(Qt::PreciseTimer);
-    txTimer.start(interval);
-    connect(&txTimer, &QTimer::timeout, this, &clscurve::slots_timeOutTx, Qt::UniqueConnection);
+    // No interval can be computed from the rate: the poll stays as it is.
+    if (txIntervalMs() >= 0)
+        startWindowTimer(txTimer, txIntervalMs(), &clscurve::slots_timeOutTx);
 }
 
-void clscurve::stopTxTimer()
-{
-    txTimer.stop();
-    disconnect(&txTimer, &QTimer::timeout, this, &clscurve::slots_timeOutTx);
-}
-
-void clscurve::startInfoTimer()
-{
-    txInforTimer.setTimerType(Qt::PreciseTimer);
-    txInforTimer.start(500);
-    connect(&txInforTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxInforTimer, Qt::UniqueConnection);
-}
-
-void clscurve::stopInfoTimer()
-{
-    txInforTimer.stop();
-    disconnect(&txInforTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxInforTimer);
-}
-
-void clscurve::startReplyPollTimer()
-{
-    replyPollTimer.setTimerType(Qt::PreciseTimer);
-    replyPollTimer.start(1);
-    connect(&replyPollTimer, &QTimer::timeout, this, &clscurve::dealWithSerialData, Qt::UniqueConnection);
-}
-
-void clscurve::stopReplyPollTimer()
-{
-    replyPollTimer.stop();
-    disconnect(&replyPollTimer, &QTimer::timeout, this, &clscurve::dealWithSerialData);
-}
-
-void clscurve::startSearchDeviceTimer()
-{
-    searchDeviceTimer.setTimerType(Qt::PreciseTimer);
-    searchDeviceTimer.start(100);
-    connect(&searchDeviceTimer, &QTimer::timeout, this, &clscurve::slots_timeOutSearchDvTimer,
-            Qt::UniqueConnection);
-}
+void clscurve::stopTxTimer() { stopWindowTimer(txTimer, &clscurve::slots_timeOutTx); }
+void clscurve::startInfoTimer() { startWindowTimer(txInforTimer, 500, &clscurve::slots_timeOuttxInforTimer); }
+void clscurve::stopInfoTimer() { stopWindowTimer(txInforTimer, &clscurve::slots_timeOuttxInforTimer); }
+void clscurve::startReplyPollTimer() { startWindowTimer(replyPollTimer, 1, &clscurve::dealWithSerialData); }
+void clscurve::stopReplyPollTimer() { stopWindowTimer(replyPollTimer, &clscurve::dealWithSerialData); }
+void clscurve::startSearchDeviceTimer() { startWindowTimer(searchDeviceTimer, 100, &clscurve::slots_timeOutSearchDvTimer); }
 
 void clscurve::stopSearchDeviceTimer()
 {
-    searchDeviceTimer.stop();
-    disconnect(&searchDeviceTimer, &QTimer::timeout, this, &clscurve::slots_timeOutSearchDvTimer);
+    stopWindowTimer(searchDeviceTimer, &clscurve::slots_timeOutSearchDvTimer);
     searchTickCount = 0;
 }
 
-void clscurve::startSimPollTimer()
-{
-    simPollTimer.setTimerType(Qt::PreciseTimer);
-    simPollTimer.start(16);
-    connect(&simPollTimer, &QTimer::timeout, this, &clscurve::slots_timeOutxplane, Qt::UniqueConnection);
-}
-
-void clscurve::stopSimPollTimer()
-{
-    simPollTimer.stop();
-    disconnect(&simPollTimer, &QTimer::timeout, this, &clscurve::slots_timeOutxplane);
-}
-
-void clscurve::startTrimTimer()
-{
-    trimTimer.setTimerType(Qt::PreciseTimer);
-    trimTimer.start(16);
-    connect(&trimTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxTrimTimer, Qt::UniqueConnection);
-}
-
-void clscurve::stopTrimTimer()
-{
-    trimTimer.stop();
-    disconnect(&trimTimer, &QTimer::timeout, this, &clscurve::slots_timeOuttxTrimTimer);
-}
-
-void clscurve::startFirmwareTimer()
-{
-    firmwareTimer.setTimerType(Qt::PreciseTimer);
-    firmwareTimer.start(100);
-    connect(&firmwareTimer, &QTimer::timeout, this, &clscurve::slots_timeOutUpdateFireware, Qt::UniqueConnection);
-}
-
-void clscurve::stopFirmwareTimer()
-{
-    firmwareTimer.stop();
-    disconnect(&firmwareTimer, &QTimer::timeout, this, &clscurve::slots_timeOutUpdateFireware);
-}
-
-void clscurve::startEffectTimer()
-{
-    // Its timeout was connected once, at construction.
-    effectTimer.setTimerType(Qt::PreciseTimer);
-    effectTimer.start(100);
-}
-
-void clscurve::stopEffectTimer()
-{
-    effectTimer.stop();
-}
+void clscurve::startSimPollTimer() { startWindowTimer(simPollTimer, 16, &clscurve::slots_timeOutxplane); }
+void clscurve::stopSimPollTimer() { stopWindowTimer(simPollTimer, &clscurve::slots_timeOutxplane); }
+void clscurve::startTrimTimer() { startWindowTimer(trimTimer, 16, &clscurve::slots_timeOuttxTrimTimer); }
+void clscurve::stopTrimTimer() { stopWindowTimer(trimTimer, &clscurve::slots_timeOuttxTrimTimer); }
+void clscurve::startFirmwareTimer() { startWindowTimer(firmwareTimer, 100, &clscurve::slots_timeOutUpdateFireware); }
+void clscurve::stopFirmwareTimer() { stopWindowTimer(firmwareTimer, &clscurve::slots_timeOutUpdateFireware); }
+// The effect timer's timeout was connected once, at construction.
+void clscurve::startEffectTimer() { startWindowTimer(effectTimer, 100, nullptr); }
+void clscurve::stopEffectTimer() { stopWindowTimer(effectTimer, nullptr); }
 
 void clscurve::startDeviceTimers()
 {
@@ -408,38 +356,12 @@ void clscurve::stopDeviceTimers()
     stopSimPollTimerIfActive();
 }
 
-void clscurve::stopTxTimerIfActive()
-{
-    if (txTimer.isActive())
-        stopTxTimer();
-}
-
-void clscurve::stopInfoTimerIfActive()
-{
-    if (txInforTimer.isActive())
-        stopInfoTimer();
-}
-
-void clscurve::stopTrimTimerIfActive()
-{
-    if (trimTimer.isActive())
-        stopTrimTimer();
-}
-
-void clscurve::stopSimPollTimerIfActive()
-{
-    if (simPollTimer.isActive())
-        stopSimPollTimer();
-}
-
+void clscurve::stopTxTimerIfActive() { stopWindowTimerIfActive(txTimer, &clscurve::stopTxTimer); }
+void clscurve::stopInfoTimerIfActive() { stopWindowTimerIfActive(txInforTimer, &clscurve::stopInfoTimer); }
+void clscurve::stopTrimTimerIfActive() { stopWindowTimerIfActive(trimTimer, &clscurve::stopTrimTimer); }
+void clscurve::stopSimPollTimerIfActive() { stopWindowTimerIfActive(simPollTimer, &clscurve::stopSimPollTimer); }
 void clscurve::stopSearchDeviceTimerIfActive()
 {
-    if (searchDeviceTimer.isActive())
-        stopSearchDeviceTimer();
+    stopWindowTimerIfActive(searchDeviceTimer, &clscurve::stopSearchDeviceTimer);
 }
-
-void clscurve::stopFirmwareTimerIfActive()
-{
-    if (firmwareTimer.isActive())
-        stopFirmwareTimer();
-}
+void clscurve::stopFirmwareTimerIfActive() { stopWindowTimerIfActive(firmwareTimer, &clscurve::stopFirmwareTimer); }

@@ -36,6 +36,7 @@ class QTextStream;
 class QItemSelection;
 class QAbstractItemModel;
 struct StatusDecision;
+struct DeviceReply;
 class QLabel;
 class QCPLayer;
 class QFile;
@@ -132,6 +133,11 @@ signals:
     void sendUARTget_config_config(uint8_t, UART_get_chan_config_t *);
     void sendUARTget_config_value(uint8_t, UART_get_chan_config_t *);
     void send_uart_Config_chan(uint8_t, UART_set_chan_config_t *);
+    // What the reply path reports to the connection code; each is connected
+    // directly at construction, so its reaction runs before the emitter goes on.
+    void deviceAnswered();       // the first accepted two-channel 0x10 reply
+    void linkLost();             // more than twenty reads in a row failed
+    void closePortRequested();   // a reply ends the connection (reset done, boot failure)
 
 public slots:
     void initParameterTree();
@@ -198,10 +204,16 @@ public:
     int32_t treeRow = -1;                 // its own row
     QStringList stringList;
     CheckBoxMirrors mirrors;
-    QAbstractItemModel *treeModel = nullptr;   // the parameter tree (no parent)
+    QAbstractItemModel *treeModel = nullptr;   // the parameter tree, owned by the window
 
 private:
     void setupCurvePlot();
+    // The one way a window timer is started and stopped: precise timing, and
+    // one connection of its timeout to its slot (none for a null slot).
+    using TimerSlot = void (clscurve::*)();
+    void startWindowTimer(QTimer &timer, int intervalMs, TimerSlot slot);
+    void stopWindowTimer(QTimer &timer, TimerSlot slot);
+    void stopWindowTimerIfActive(QTimer &timer, void (clscurve::*stop)());
 
     Ui::clscurve *ui = nullptr;
 
@@ -262,7 +274,8 @@ public:
     static float bytesToFloatLE(const uint8_t *bytes);
 
 private:
-    void dispatchReply(const QByteArray &cut);
+    // The window's reactions to one decoded reply.
+    void dispatchReply(const DeviceReply &reply);
 public:
 
     // ===================================================================
@@ -294,6 +307,8 @@ public:
 
 private:
     void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
+    void onDeviceAnswered();
+    void onLinkLost();
     void pollBothChannels(uint8_t command);
     void selectChannel(int n);
     bool applyStatusDecision(const StatusDecision &d, QLabel *lamp, QLabel *text);

@@ -20,9 +20,12 @@ void clscurve::initParameterTree()
     const QStringList headers = treeHeaders("clscurve");
     ui->view->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    auto *model = new TreeModel(headers, readTreeProfileText());
+    // The window owns the model; one built again replaces the one before.
+    QAbstractItemModel *previous = treeModel;
+    auto *model = new TreeModel(headers, readTreeProfileText(), this);
     treeModel = model;
     ui->view->setModel(model);
+    delete previous;
     for (int column = 0; column < model->columnCount(); ++column)
         ui->view->resizeColumnToContents(column);
 

@@ -42,10 +42,7 @@ const char *levelText(QtMsgType type)
 
 void writeConsole(const QString &msg)
 {
-    // The console of the target system expects GB2312; elsewhere the local
-    // encoding serves.
-    static QTextCodec *codec = QTextCodec::codecForName("GB2312");
-    const QByteArray bytes = codec ? codec->fromUnicode(msg) : msg.toLocal8Bit();
+    const QByteArray bytes = LogHandler::consoleBytes(msg);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
@@ -77,6 +74,17 @@ void LogHandler::uninstall()
     qInstallMessageHandler(nullptr);
     delete instance;
     instance = nullptr;
+}
+
+QByteArray LogHandler::consoleBytes(const QString &msg)
+{
+    // The Windows console of the target system expects GB2312; a terminal
+    // elsewhere expects the locale's encoding (UTF-8, as a rule).
+#ifdef Q_OS_WIN
+    if (QTextCodec *gb2312 = QTextCodec::codecForName("GB2312"))
+        return gb2312->fromUnicode(msg);
+#endif
+    return QTextCodec::codecForLocale()->fromUnicode(msg);
 }
 
 QString LogHandler::formatLine(const QDateTime &when, QtMsgType type,

@@ -19,6 +19,9 @@ public:
     static void uninstall();
     static void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &msg);
 
+    // The console copy of a message: GB2312 on Windows, the locale's encoding elsewhere.
+    static QByteArray consoleBytes(const QString &msg);
+
     // One formatted line of today.log (without taking the log's lock).
     static QString formatLine(const QDateTime &when, QtMsgType type,
                               const QMessageLogContext &context, const QString &msg);

@@ -16,7 +16,7 @@ int main(int, char **)
 
     ::ShowWindow(::GetConsoleWindow(), SW_HIDE);
 
-    std::uint8_t datagram[8 + 8 * kBridgeMaxValues];
+    std::uint8_t datagram[SimBridgeRecord::bytesFor(SimBridgeRecord::MsfsValueCount)];
     for (;;) {
         const std::size_t n = bridge.buildDatagram(datagram);
         socket.sendTo(reinterpret_cast<const char *>(datagram), static_cast<std::uint32_t>(n),

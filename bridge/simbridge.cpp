@@ -1,57 +1,12 @@
 #include "simbridge.h"
 
+#include "byteorder.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
 using namespace simconnect;
-
-const BridgeVariable kBridgeVariables[kBridgeMaxValues] = {
-    {"PLANE LATITUDE", "Degrees"},
-    {"PLANE LONGITUDE", "Degrees"},
-    {"PLANE ALTITUDE", "Feet"},
-    {"PLANE PITCH DEGREES", "Degrees"},
-    {"PLANE BANK DEGREES", "Degrees"},
-    {"PLANE HEADING DEGREES TRUE", "Degrees"},
-    {"AIRSPEED INDICATED", "Knots"},
-    {"AIRSPEED TRUE", "Knots"},
-    {"GROUND VELOCITY", "Knots"},
-    {"AIRSPEED MACH", "Mach"},
-    {"GROUND ALTITUDE", "Feet"},
-    {"ELEVATOR POSITION", "Position"},
-    {"AILERON POSITION", "Position"},
-    {"RUDDER POSITION", "Position"},
-    {"GENERAL ENG THROTTLE LEVER POSITION:1", "Percent over 100"},
-    {"GENERAL ENG THROTTLE LEVER POSITION:2", "Percent over 100"},
-    {"GENERAL ENG THROTTLE LEVER POSITION:3", "Percent over 100"},
-    {"GENERAL ENG THROTTLE LEVER POSITION:4", "Percent over 100"},
-    {"GEAR HANDLE POSITION", "Bool"},
-    {"FLAPS HANDLE PERCENT", "Percent over 100"},
-    {"SPOILERS HANDLE POSITION", "Position"},
-    {"INCIDENCE ALPHA", "Radians"},
-    {"GENERAL ENG RPM:1", "Rpm"},
-    {"PLANE HEADING DEGREES MAGNETIC", "Radians"},
-    {"SURFACE TYPE", "Enum"},
-    {"PLANE ALT ABOVE GROUND", "Feet"},
-    {"STALL WARNING", "Bool"},
-    {"AMBIENT WIND VELOCITY", "Knots"},
-    {"AMBIENT WIND DIRECTION", "Degrees"},
-    {"AUTOPILOT MASTER", "Bool"},
-    {"AUTOPILOT FLIGHT DIRECTOR PITCH", "Radians"},
-    {"AUTOPILOT FLIGHT DIRECTOR BANK", "Radians"},
-    {"AUTOPILOT AVAILABLE", "Bool"},
-    {"VERTICAL SPEED", "Feet per second"},
-    {"GENERAL ENG RPM:1", "Rpm"},
-    {"GENERAL ENG RPM:2", "Rpm"},
-    {"GENERAL ENG RPM:3", "Rpm"},
-    {"GENERAL ENG RPM:4", "Rpm"},
-    {"GEAR IS ON GROUND:0", "Bool"},
-    {"GEAR IS ON GROUND:1", "Bool"},
-    {"GEAR IS ON GROUND:2", "Bool"},
-    {"ELEVATOR TRIM POSITION", "Radians"},
-    {"AILERON TRIM", "Radians"},
-    {"BRAKE PARKING POSITION", "Bool"},
-};
 
 namespace {
 const char *const kThrottleNames[4] = {
@@ -174,8 +129,8 @@ void SimBridge::defineSimVariables()
     std::lock_guard<std::recursive_mutex> g(handleLock_);
     for (std::size_t i = 0; i < valueCount_; ++i) {
         const char *name = kBridgeVariables[i].name;
-        if (i >= 14 && i <= 17)
-            name = kThrottleNames[i - 14];
+        if (i >= SimBridgeRecord::Throttle1 && i <= SimBridgeRecord::Throttle4)
+            name = kThrottleNames[i - SimBridgeRecord::Throttle1];
         SimConnect_AddToDataDefinition(handle_, SIMVAR_DEFINE_ID, name, kBridgeVariables[i].units,
                                        kDatumFloat64, 0.0f, kUnusedDatumId);
     }
@@ -185,12 +140,12 @@ void SimBridge::defineSimVariables()
 
 std::size_t SimBridge::buildDatagram(std::uint8_t *out)
 {
-    std::memset(out, 0, 8);
-    out[0] = connected_.load() ? 1 : 0;
+    std::memset(out, 0, SimBridgeRecord::HeaderBytes);
+    out[SimBridgeRecord::OffConnected] = connected_.load() ? 1 : 0;
     {
         std::lock_guard<std::mutex> g(valuesLock_);
         for (std::size_t i = 0; i < valueCount_; ++i)
-            putF64(out + 8 + 8 * i, values_[i]);
+            writeF64LE(out + SimBridgeRecord::valueOffset(int(i)), values_[i]);
     }
     return datagramSize();
 }

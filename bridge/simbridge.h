@@ -2,6 +2,7 @@
 // The bridge between a SimConnect simulator and KorvelTools: keeps one
 // SimConnect session alive (watchdog), collects the user aircraft's variables
 // (dispatch thread) and hands out the latest frame for the 15 ms datagram.
+#include "simbridgerecord.h"
 #include "simconnectclient.h"
 
 #include <atomic>
@@ -10,14 +11,8 @@
 #include <mutex>
 #include <thread>
 
-struct BridgeVariable {
-    const char *name;
-    const char *units;
-};
-
-// Record order of the datagram; the Prepar3D build takes the first 43.
-constexpr std::size_t kBridgeMaxValues = 44;
-extern const BridgeVariable kBridgeVariables[kBridgeMaxValues];
+// Values of the datagram (kBridgeVariables); the Prepar3D build takes the first 43.
+constexpr std::size_t kBridgeMaxValues = SimBridgeRecord::MsfsValueCount;
 
 constexpr std::uint32_t SIMVAR_DEFINE_ID = 0;
 constexpr std::uint32_t SIMVAR_REQUEST_ID = 0;
@@ -42,7 +37,7 @@ public:
     // The datagram: byte 0 the connected flag, bytes 1-7 zero, then the values
     // of one data message. Returns its length, 8 + 8 x N.
     std::size_t buildDatagram(std::uint8_t *out);
-    std::size_t datagramSize() const { return 8 + 8 * valueCount_; }
+    std::size_t datagramSize() const { return std::size_t(SimBridgeRecord::bytesFor(int(valueCount_))); }
 
     bool connected() const { return connected_.load(); }
     int watchdogCounter() const { return watchdogCounter_.load(); }

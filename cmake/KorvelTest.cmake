@@ -10,9 +10,13 @@ function(korvel_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
+  set(sanitizer_env)
+  if(KORVEL_LSAN_SUPPRESSIONS)
+    set(sanitizer_env LSAN_OPTIONS=suppressions=${KORVEL_LSAN_SUPPRESSIONS}:print_suppressions=0)
+  endif()
   add_test(NAME ${name}
            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                   KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+                   KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${sanitizer_env}
                    sh -c "rm -rf '${wd}' && mkdir -p '${wd}' && cd '${wd}' && exec \"$0\" \"$@\"" $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_LABELS)

@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QMessageBox>
+#include <QTime>
 #include <cstring>
 
 int32_t clscurve::selectedChannel = 0;
@@ -94,7 +95,36 @@ void clscurve::on_pushButton_openPort_clicked()
     on_pushButton_channel_0_clicked();
 
     // The second HID device is opened with the main one; nothing talks to it.
+    // The channel read above waits too: a port closed meanwhile must not be
+    // left holding the second device.
+    if (closedMeanwhile())
+        return;
     openG1000Hid();
+}
+
+void clscurve::onDeviceAnswered()
+{
+    ui->label_deviceLed->setStyleSheet(lampGreen);
+    ui->label_deviceConState->setText(QStringLiteral("Device Connected"));
+    stopSearchDeviceTimerIfActive();
+    doConfigureUpdate_chan(1);
+}
+
+void clscurve::onLinkLost()
+{
+    // The port stays open and the device answered: the guard passes, while
+    // the link mode keeps every frame off the wire until Close and Open Port.
+    stopDeviceTimers();
+    ui->label_deviceConState->setText(QStringLiteral("Device Offline"));
+    ui->label_deviceLed->setStyleSheet(lampRed);
+    ui->label_faultLed_3->setStyleSheet(lampRed);
+    ui->label_faultState_3->setText(QStringLiteral("Communication Lost"));
+    ui->label_faultLed->setStyleSheet(lampRed);
+    ui->label_faultState->setText(QStringLiteral("Pitch Fault"));
+    ui->label_faultLed_2->setStyleSheet(lampRed);
+    ui->label_faultState_2->setText(QStringLiteral("Roll Fault"));
+    QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Connection Lost"), QMessageBox::Ok);
+    qDebug() << QStringLiteral("Lose Connection") << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
 }
 
 void clscurve::on_pushButton_closePort_clicked()
@@ -173,8 +203,7 @@ void clscurve::slots_timeOutSearchDvTimer()
     searchTickCount = 0;
     // Stopped before Close Port and the box: either may leave a box open,
     // behind which the search would otherwise give up again every 5 s.
-    if (searchDeviceTimer.isActive())
-        stopSearchDeviceTimer();
+    stopSearchDeviceTimerIfActive();
     on_pushButton_closePort_clicked();
     QMessageBox::warning(this, "WARNING", "Device Not Answer", QMessageBox::Ok);
     ++searchTickCount;

@@ -1,17 +1,19 @@
 // Main window: reading replies after each send, cutting them from the receive
 // buffer one per tick, checking and dispatching them by command byte, the
 // acknowledged sends, and the serial-port slots.
+#include <QAbstractItemView>
 #include <QDebug>
 #include <QMessageBox>
 #include <QTextDocument>
-#include <QTime>
 #include <cstring>
 
 #include "clscurve.h"
 #include "remap.h"
 #include "setconf.h"
 #include "setini.h"
+#include "byteorder.h"
 #include "deviceframe.h"
+#include "devicereply.h"
 #include "rxbuffer.h"
 #include "serialcomm.h"
 #include "ui_clscurve.h"
@@ -20,29 +22,12 @@ namespace {
 // The debug pane gets a paragraph on every poll tick that finds bytes; keep
 // only the latest ones so a session of hours stays bounded in memory.
 constexpr int kDebugHistoryBlocks = 500;
-
-QString nowText()
-{
-    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-}
-
-// Copies a handler's fixed span from a cut frame (stream form of n + 7 bytes).
-// A reply long enough supplies the whole span; a shorter one supplies only its
-// header and payload, and the rest of the image is zero.
-void copySpan(uint8_t *dst, int span, const QByteArray &cut, int n)
-{
-    std::memset(dst, 0, size_t(span));
-    const int have = (n + 7 >= span) ? span : qMin(span, n + 5);
-    std::memcpy(dst, cut.constData(), size_t(qMin(have, cut.size())));
-}
 }
 
 QByteArray clscurve::appendCrc16(QByteArray &data)
 {
-    const uint16_t crc = Serial::crc16Modbus(data);
-    QByteArray two;
-    two.append(char(crc & 0xFF));
-    two.append(char(crc >> 8));
+    QByteArray two(2, Qt::Uninitialized);
+    writeU16LE(reinterpret_cast<uint8_t *>(two.data()), crc16Modbus(data));
     data.append(two);
     return two;
 }
@@ -55,20 +40,9 @@ void clscurve::ReciveData(int delaytime)
         // More than twenty reads in a row failed: the device is gone.
         errorCount = 0;
         linkMode = 0;
-        stopDeviceTimers();
-        ui->label_deviceConState->setText(QStringLiteral("Device Offline"));
-        ui->label_deviceLed->setStyleSheet(lampRed);
-        ui->label_faultLed_3->setStyleSheet(lampRed);
-        ui->label_faultState_3->setText(QStringLiteral("Communication Lost"));
-        ui->label_faultLed->setStyleSheet(lampRed);
-        ui->label_faultState->setText(QStringLiteral("Pitch Fault"));
-        ui->label_faultLed_2->setStyleSheet(lampRed);
-        ui->label_faultState_2->setText(QStringLiteral("Roll Fault"));
-        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Connection Lost"), QMessageBox::Ok);
-        qDebug() << QStringLiteral("Lose Connection") << nowText();
+        emit linkLost();
     }
-    if (!bytes.isEmpty())
-        deviceRxBuffer.append(bytes);
+    appendLinkReply(bytes);
 }
 
 void clscurve::dealWithSerialData()
@@ -82,125 +56,103 @@ void clscurve::dealWithSerialData()
         doc->setMaximumBlockCount(kDebugHistoryBlocks);
     ui->textEdit_Debug->append(QString::fromLatin1(buf.toHex()));
 
-    if (buf.size() < 5)
+    const StreamCut cut = cutStreamFrame(buf, linkCheckedFront());
+    if (cut.status == StreamCut::Incomplete)
         return;
-    const int n = uint8_t(buf[4]);
-    if (buf.size() <= n + 6)
-        return;   // the frame's last byte has not arrived yet
-
-    deviceRxBuffer = buf.mid(n + 7);
-
-    receivedCrc = uint16_t(uint8_t(buf[n + 5]) | (uint8_t(buf[n + 6]) << 8));
-    QByteArray body = buf.left(n + 5);
-    const QByteArray crc = appendCrc16(body);
-    const uint16_t computed = uint16_t(uint8_t(crc[0]) | (uint8_t(crc[1]) << 8));
-    if (computed != receivedCrc) {
+    dropRxFront(cut.consumed);
+    receivedCrc = cut.receivedCrc;
+    if (cut.status == StreamCut::BadCrc) {
         qDebug("CRC ERR");
-        qDebug("dataLength %d", n);
+        qDebug("dataLength %d", cut.consumed - 7);
         qDebug("cRC16_data 0x%x", unsigned(receivedCrc));
-        qDebug("cRC16 0x%x", unsigned(uint8_t(buf[n + 5])));
-        qDebug("cRC16 0x%x", unsigned(uint8_t(buf[n + 6])));
-        qDebug("sss 0x%x", unsigned(computed));
+        qDebug("cRC16 0x%x", unsigned(receivedCrc & 0xFF));
+        qDebug("cRC16 0x%x", unsigned(receivedCrc >> 8));
+        qDebug("sss 0x%x", unsigned(cut.computedCrc));
         qDebug() << "后收到：" << buf.toHex();
         qDebug() << "后收到字节数：" << buf.size();
         return;
     }
-    dispatchReply(buf.left(n + 7));
+    dispatchReply(decodeReply(cut.frame));
     serial->clearBuffer();
 }
 
-void clscurve::dispatchReply(const QByteArray &cut)
+void clscurve::dispatchReply(const DeviceReply &r)
 {
-    const int n = uint8_t(cut[4]);
-    // Header and payload, zero beyond what the reply carried.
-    uint8_t f[64] = {};
-    std::memcpy(f, cut.constData(), size_t(qMin(n + 5, 64)));
-    const uint8_t cmd = f[3];
-    const uint8_t p0 = f[5];
-
-    switch (cmd) {
+    switch (r.command) {
     case CmdDeviceInfo:
-        copySpan(sysReplyImage.data, UART_get_sys_config_t::size, cut, n);
+        sysReplyImage.assign(r.image, r.imageSize);
         if (sysReplyImage.Channels_number() == 2 && deviceAnsweredFlag == 0) {
             deviceAnsweredFlag = 1;
-            deviceId = f[2];
-            ui->label_deviceLed->setStyleSheet(lampGreen);
-            ui->label_deviceConState->setText(QStringLiteral("Device Connected"));
-            if (searchDeviceTimer.isActive())
-                stopSearchDeviceTimer();
-            doConfigureUpdate_chan(1);
+            deviceId = r.deviceId;
+            emit deviceAnswered();
         }
         emit sendUARTget_sys_config(&sysReplyImage);
         break;
     case CmdWriteSysConfig:
     case CmdSaveFlash:
-    case CmdWriteChanConfig: {
-        copySpan(cmd == CmdWriteChanConfig ? resultChanWriteImage : resultSaveImage, 8, cut, n);
-        if (p0 == 1)
+    case CmdWriteChanConfig:
+        std::memcpy(r.command == CmdWriteChanConfig ? resultChanWriteImage : resultSaveImage, r.image,
+                    sizeof resultSaveImage);
+        if (r.p0 == 1)
             QMessageBox::information(this, QStringLiteral("Success"), QStringLiteral("Profile Saved"));
         else
             QMessageBox::information(this, QStringLiteral("Fail"), QStringLiteral("Profile Save Failed"));
         break;
-    }
     case CmdReadChanConfig:
-        if (p0 <= 1) {
-            copySpan(chanReplyImage[p0].data, UART_get_chan_config_t::size, cut, n);
-            emit sendUARTget_config_config(p0, &chanReplyImage[p0]);
+        if (r.forChannel()) {
+            chanReplyImage[r.p0].assign(r.image, r.imageSize);
+            emit sendUARTget_config_config(r.p0, &chanReplyImage[r.p0]);
         }
         break;
     case CmdReadUserChanConfig:
-        if (p0 <= 1) {
-            UART_get_chan_config_t &img = userChanReplyImage[p0];
-            copySpan(img.data, UART_get_chan_config_t::size, cut, n);
+        if (r.forChannel()) {
+            UART_get_chan_config_t &img = userChanReplyImage[r.p0];
+            img.assign(r.image, r.imageSize);
             if (ini)
-                (p0 == 0 ? ini->pitchChannelImage : ini->rollChannelImage) = img;
+                (r.p0 == 0 ? ini->pitchChannelImage : ini->rollChannelImage) = img;
             if (setConf)
-                setConf->chanConfig[p0].copyFrom(img);
+                setConf->chanConfig[r.p0].copyFrom(img);
             if (remapWindow) {
                 remapWindow->masterButton = img.remapByte(0);
                 remapWindow->trimUpButton = img.remapByte(1);
                 remapWindow->trimDownButton = img.remapByte(2);
             }
-            defaultSpeed[p0] = img.HW_default_speed();
-            emit sendUARTget_config_value(p0, &img);
+            defaultSpeed[r.p0] = img.HW_default_speed();
+            emit sendUARTget_config_value(r.p0, &img);
         }
         break;
     case CmdFactoryReset:
-        copySpan(resultFactoryImage, 8, cut, n);
-        if (p0 == 1) {
+        std::memcpy(resultFactoryImage, r.image, sizeof resultFactoryImage);
+        if (r.p0 == 1) {
             QMessageBox::information(this, QStringLiteral("Success"), QStringLiteral("Factory Reset Successful"));
-            on_pushButton_closePort_clicked();
+            emit closePortRequested();
         } else {
             QMessageBox::information(this, QStringLiteral("Fail"), QStringLiteral("Factory Reset Failed"));
         }
         break;
     case CmdBootMode:
-        copySpan(resultBootImage, 8, cut, n);
-        if (p0 == 0) {
+        std::memcpy(resultBootImage, r.image, sizeof resultBootImage);
+        if (r.p0 == 0) {
             firmwareState = 0;
             firmwareBlockCount = 0;
             QMessageBox::critical(this, QStringLiteral("ERROR"), QStringLiteral("UPgrade Failed"));
-            if (firmwareTimer.isActive())
-                stopFirmwareTimer();
+            stopFirmwareTimerIfActive();
             startTxTimer();
             startInfoTimer();
-            on_pushButton_closePort_clicked();
+            emit closePortRequested();
         }
         break;
     case CmdLiveData:
-        if (p0 <= 1) {
-            for (int i = 0; i < 3; ++i) {
-                float v;
-                std::memcpy(&v, f + 6 + 4 * i, 4);   // little-endian, as the host
-                liveData[p0][i] = v;
-            }
+        if (r.forChannel()) {
+            for (int i = 0; i < 3; ++i)
+                liveData[r.p0][i] = r.values[i];
             plotLivePoint();
         }
         break;
     case CmdChannelStatus:
-        if (p0 <= 1) {
-            copySpan(channelStatus[p0], 10, cut, n);
-            showDeviceStatus(p0);
+        if (r.forChannel()) {
+            std::memcpy(channelStatus[r.p0], r.image, sizeof channelStatus[r.p0]);
+            showDeviceStatus(r.p0);
         }
         break;
     default:
@@ -264,11 +216,7 @@ QByteArray clscurve::floatToBytesBE(float value)
 
 float clscurve::bytesToFloatLE(const uint8_t *bytes)
 {
-    const uint32_t w = uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2]) << 16)
-                       | (uint32_t(bytes[3]) << 24);
-    float f;
-    std::memcpy(&f, &w, 4);
-    return f;
+    return readF32LE(bytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -280,7 +228,14 @@ void clscurve::on_pushButton_searchPort_clicked()
     if (baseSerial->isOpen())
         return;
     ui->comboBox_port->clear();
-    baseSerial->fillPortCombo(ui->comboBox_port);
+    const QStringList ports = BaseSerialComm::listPorts();
+    if (ports.isEmpty()) {
+        QMessageBox::information(nullptr, QStringLiteral("No Serial Device"), QStringLiteral("No serial devices found."));
+        return;
+    }
+    ui->comboBox_port->addItems(ports);
+    ui->comboBox_port->view()->setFixedWidth(
+        BaseSerialComm::portListWidth(ports, ui->comboBox_port->font().pointSize()));
 }
 
 void clscurve::initSerialPort()
@@ -340,11 +295,8 @@ QByteArray clscurve::hexStringToBytes(const QString &text)
 {
     if (text.size() % 2 != 0)
         qDebug() << "string fail!";
-    QByteArray out;
-    for (int i = 0; i + 1 < text.size(); i += 2) {
-        bool ok = false;
-        const uint v = text.mid(i, 2).toUInt(&ok, 16);
-        out.append(char(ok ? v : 0));
-    }
-    return out;
+    QStringList pairs;
+    for (int i = 0; i + 1 < text.size(); i += 2)
+        pairs << text.mid(i, 2);
+    return BaseSerialComm::hexTokensToBytes(pairs, nullptr, true);
 }

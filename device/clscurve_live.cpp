@@ -123,7 +123,7 @@ void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *re
 
     // The curve comes from the device's last user record of this channel,
     // which a profile loaded from file does not replace.
-    const ForceCurvePoints curve = buildForceCurve(forceCurveParamsFromImage(userChanReplyImage[chan].data),
+    const ForceCurvePoints curve = buildForceCurve(forceCurveParamsFromImage(userChanReplyImage[chan]),
                                                    positionScaleForChannel(chan));
     const QVector<double> &x = curve.keys;
     const QVector<double> &y = curve.values;

@@ -4,6 +4,8 @@
 // for a received image, the two CRC bytes of the stream form. Multi-byte
 // values are little-endian, floats IEEE-754 single precision.
 #include <QString>
+
+#include "byteorder.h"
 #include <cstdint>
 #include <cstring>
 
@@ -13,33 +15,16 @@ struct DeviceImage {
 
     static constexpr int size = N;
     void clear() { std::memset(data, 0, N); }
-    uint8_t u8(int off) const { return off >= 0 && off < N ? data[off] : 0; }
-    void setU8(int off, uint8_t v) { if (off >= 0 && off < N) data[off] = v; }
-    uint16_t u16(int off) const { return uint16_t(u8(off) | (u8(off + 1) << 8)); }
-    void setU16(int off, uint16_t v) { setU8(off, uint8_t(v)); setU8(off + 1, uint8_t(v >> 8)); }
-    uint32_t u32(int off) const
-    {
-        return uint32_t(u8(off)) | (uint32_t(u8(off + 1)) << 8) | (uint32_t(u8(off + 2)) << 16)
-               | (uint32_t(u8(off + 3)) << 24);
-    }
-    void setU32(int off, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            setU8(off + i, uint8_t(v >> (8 * i)));
-    }
-    float f32(int off) const
-    {
-        const uint32_t w = u32(off);
-        float f;
-        std::memcpy(&f, &w, 4);
-        return f;
-    }
-    void setF32(int off, float f)
-    {
-        uint32_t w;
-        std::memcpy(&w, &f, 4);
-        setU32(off, w);
-    }
+    uint8_t u8(int off) const { return fits(off, 1) ? data[off] : 0; }
+    void setU8(int off, uint8_t v) { if (fits(off, 1)) data[off] = v; }
+    // A field that does not lie wholly inside the image reads as 0 and is not written.
+    uint16_t u16(int off) const { return fits(off, 2) ? readU16LE(data + off) : 0; }
+    void setU16(int off, uint16_t v) { if (fits(off, 2)) writeU16LE(data + off, v); }
+    uint32_t u32(int off) const { return fits(off, 4) ? readU32LE(data + off) : 0; }
+    void setU32(int off, uint32_t v) { if (fits(off, 4)) writeU32LE(data + off, v); }
+    float f32(int off) const { return fits(off, 4) ? readF32LE(data + off) : 0.0f; }
+    void setF32(int off, float f) { if (fits(off, 4)) writeF32LE(data + off, f); }
+    static constexpr bool fits(int off, int width) { return off >= 0 && off + width <= N; }
     // Header bytes.
     uint8_t sequence() const { return data[1]; }
     uint8_t deviceId() const { return data[2]; }

@@ -1,29 +1,13 @@
 #include "deviceframe.h"
 
-#include <cstring>
+#include "byteorder.h"
+#include "crc.h"
 
-namespace {
-struct ModbusTable {
-    uint16_t t[256];
-    constexpr ModbusTable() : t()
-    {
-        for (int i = 0; i < 256; ++i) {
-            uint16_t c = uint16_t(i);
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? uint16_t((c >> 1) ^ 0xA001) : uint16_t(c >> 1);
-            t[i] = c;
-        }
-    }
-};
-constexpr ModbusTable kModbus;
-}
+#include <cstring>
 
 uint16_t crc16Modbus(const uint8_t *data, size_t length)
 {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < length; ++i)
-        crc = uint16_t((crc >> 8) ^ kModbus.t[(crc ^ data[i]) & 0xFF]);
-    return crc;
+    return uint16_t(crcCompute(CrcAlgorithm::CRC16_MODBUS, data, length));
 }
 
 uint8_t frameSequenceCounter = 0;
@@ -54,15 +38,12 @@ void placeFramePayload(uint8_t *frame, const uint8_t *payload)
 
 void sealFrame(uint8_t *frame)
 {
-    const uint16_t crc = crc16Modbus(frame, DeviceFrame::CrcOffset);
-    frame[62] = uint8_t(crc & 0xFF);
-    frame[63] = uint8_t(crc >> 8);
+    writeU16LE(frame + DeviceFrame::CrcOffset, crc16Modbus(frame, DeviceFrame::CrcOffset));
 }
 
 bool frameCrcOk(const uint8_t *frame)
 {
-    const uint16_t crc = crc16Modbus(frame, DeviceFrame::CrcOffset);
-    return frame[62] == uint8_t(crc & 0xFF) && frame[63] == uint8_t(crc >> 8);
+    return readU16LE(frame + DeviceFrame::CrcOffset) == crc16Modbus(frame, DeviceFrame::CrcOffset);
 }
 
 QByteArray frameStreamForm(const uint8_t *frame)
@@ -72,8 +53,6 @@ QByteArray frameStreamForm(const uint8_t *frame)
         return QByteArray();
     QByteArray out(n + 7, Qt::Uninitialized);
     std::memcpy(out.data(), frame, size_t(n + 5));
-    const uint16_t crc = crc16Modbus(frame, size_t(n + 5));
-    out[n + 5] = char(crc & 0xFF);
-    out[n + 6] = char(crc >> 8);
+    writeU16LE(reinterpret_cast<uint8_t *>(out.data()) + n + 5, crc16Modbus(frame, size_t(n + 5)));
     return out;
 }

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <cstring>
 
+#include "byteorder.h"
 #include "usb_hid.h"
 
 namespace Firmware {
@@ -26,8 +27,7 @@ bool imageFits(qint64 imageBytes)
 void fillBlock(uint8_t *payload, const QByteArray &image, int index)
 {
     std::memset(payload, 0, BlockPayloadLength);
-    payload[0] = uint8_t(index & 0xFF);
-    payload[1] = uint8_t((index >> 8) & 0xFF);
+    writeU16LE(payload, uint16_t(index));
     const qint64 offset = qint64(index) * BlockImageBytes;
     if (offset < 0 || offset >= image.size())
         return;

@@ -1,7 +1,5 @@
 #include "forcecurve.h"
 
-#include <cstring>
-
 float positionScaleForChannel(int channel)
 {
     return channel == 0 ? kPitchPositionScale : kRollPositionScale;
@@ -24,26 +22,6 @@ bool curveAxisSetForChannel(int channel, CurveAxisSet *out)
     a.yLabel = QStringLiteral("Force（N）");
     *out = a;
     return true;
-}
-
-float readF32LE(const uint8_t *bytes)
-{
-    const uint32_t w = uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8)
-                     | (uint32_t(bytes[2]) << 16) | (uint32_t(bytes[3]) << 24);
-    float f;
-    std::memcpy(&f, &w, sizeof f);
-    return f;
-}
-
-ForceCurveParams forceCurveParamsFromImage(const uint8_t *image)
-{
-    ForceCurveParams p;
-    p.slope1 = readF32LE(image + 22);
-    p.slope2 = readF32LE(image + 26);
-    p.slope3 = readF32LE(image + 30);
-    p.point1 = readF32LE(image + 34);
-    p.point2 = readF32LE(image + 38);
-    return p;
 }
 
 ForceCurvePoints buildForceCurve(const ForceCurveParams &p, float scale)

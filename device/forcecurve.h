@@ -5,6 +5,8 @@
 #include <QVector>
 #include <cstdint>
 
+#include "device_records.h"
+
 // Device position units are multiplied by these factors for display:
 // millimetres on the pitch channel, degrees on the roll channel.
 constexpr float kPitchPositionScale = 4.125f;
@@ -33,9 +35,18 @@ struct ForceCurveParams
     float point1 = 0.0f, point2 = 0.0f;
 };
 
-// Reads slope_1..3, point_1..2 from a channel record image (offsets 22..38,
-// little-endian floats). The image must hold at least 42 bytes.
-ForceCurveParams forceCurveParamsFromImage(const uint8_t *image);
+// The curve values of a channel record (received or to be sent).
+template <int N>
+ForceCurveParams forceCurveParamsFromImage(const ChanConfigImage<N> &record)
+{
+    ForceCurveParams p;
+    p.slope1 = record.slope_1();
+    p.slope2 = record.slope_2();
+    p.slope3 = record.slope_3();
+    p.point1 = record.point_1();
+    p.point2 = record.point_2();
+    return p;
+}
 
 // Ten-point polyline of a channel's force curve: slope_2 through the origin
 // between point_1 and point_2, slope_1 out to -20 and slope_3 out to +20
@@ -59,6 +70,3 @@ struct LivePointView
     QString trimText;       // "%.2f"
 };
 LivePointView livePointView(int channel, float position, float force, float trim);
-
-// Little-endian float at an offset of a byte image.
-float readF32LE(const uint8_t *bytes);

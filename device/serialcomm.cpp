@@ -1,8 +1,6 @@
 #include "serialcomm.h"
 
-#include <QAbstractItemView>
 #include <QDebug>
-#include <QMessageBox>
 #include <QMetaEnum>
 #include <QRegularExpression>
 
@@ -13,54 +11,35 @@ namespace {
 const uint8_t *bytesOf(const QByteArray &d) { return reinterpret_cast<const uint8_t *>(d.constData()); }
 
 template <typename Enum>
-void fillFromEnum(QComboBox *cb, bool showNumber)
+SerialChoices choicesOf(bool showNumber, const char *current)
 {
+    SerialChoices c;
     const QMetaEnum me = QMetaEnum::fromType<Enum>();
     for (int i = 0; i < me.keyCount(); ++i) {
         const int v = me.value(i);
         if (v == -1)
             continue;
-        cb->addItem(showNumber ? QString::number(v) : QString::fromLatin1(me.key(i)), v);
+        c.items.append({showNumber ? QString::number(v) : QString::fromLatin1(me.key(i)), v});
     }
+    c.current = QString::fromLatin1(current);
+    return c;
 }
 }
 
 BaseSerialComm::BaseSerialComm(QObject *parent) : QSerialPort(parent), QSerialPortInfo() {}
 
-void BaseSerialComm::fillBaudRates(QComboBox *cb)
-{
-    fillFromEnum<BaudRate>(cb, true);
-    cb->setCurrentText(QStringLiteral("115200"));
-}
+SerialChoices BaseSerialComm::baudRateChoices() { return choicesOf<BaudRate>(true, "115200"); }
+SerialChoices BaseSerialComm::dataBitsChoices() { return choicesOf<QSerialPort::DataBits>(true, "8"); }
+SerialChoices BaseSerialComm::parityChoices() { return choicesOf<QSerialPort::Parity>(false, "NoParity"); }
+SerialChoices BaseSerialComm::terminatorChoices() { return choicesOf<Terminator>(false, "NONE"); }
 
-void BaseSerialComm::fillDataBits(QComboBox *cb)
+SerialChoices BaseSerialComm::stopBitsChoices()
 {
-    fillFromEnum<QSerialPort::DataBits>(cb, true);
-    cb->setCurrentText(QStringLiteral("8"));
-}
-
-void BaseSerialComm::fillParities(QComboBox *cb)
-{
-    fillFromEnum<QSerialPort::Parity>(cb, false);
-    cb->setCurrentText(QStringLiteral("NoParity"));
-}
-
-void BaseSerialComm::fillStopBits(QComboBox *cb)
-{
-    const QMetaEnum me = QMetaEnum::fromType<QSerialPort::StopBits>();
-    for (int i = 0; i < me.keyCount(); ++i) {
-        const int v = me.value(i);
-        if (v == -1)
-            continue;
-        cb->addItem(v == 3 ? QStringLiteral("1.5") : QString::number(v), v);
-    }
-    cb->setCurrentText(QStringLiteral("1"));
-}
-
-void BaseSerialComm::fillTerminators(QComboBox *cb)
-{
-    fillFromEnum<Terminator>(cb, false);
-    cb->setCurrentText(QStringLiteral("NONE"));
+    SerialChoices c = choicesOf<QSerialPort::StopBits>(true, "1");
+    for (SerialChoices::Item &item : c.items)
+        if (item.value == QSerialPort::OneAndHalfStop)
+            item.text = QStringLiteral("1.5");
+    return c;
 }
 
 int BaseSerialComm::readAllInto(QByteArray &out)
@@ -131,37 +110,40 @@ QStringList BaseSerialComm::listPorts()
     return out;
 }
 
-void BaseSerialComm::fillPortCombo(QComboBox *cb)
+int BaseSerialComm::portListWidth(const QStringList &ports, int pointSize)
 {
-    const QStringList ports = listPorts();
-    if (ports.isEmpty()) {
-        QMessageBox::information(nullptr, QStringLiteral("No Serial Device"), QStringLiteral("No serial devices found."));
-        return;
-    }
     int longest = 0;
     for (const QString &p : ports)
         longest = qMax(longest, p.toLocal8Bit().size());
-    cb->addItems(ports);
-    cb->view()->setFixedWidth(int(longest * cb->font().pointSize() * 0.75));
+    return int(longest * pointSize * 0.75);
 }
 
-QByteArray BaseSerialComm::hexToBytes(const QString &text)
+QByteArray BaseSerialComm::hexToBytes(const QString &text, QString *badToken)
 {
-    QByteArray out;
     const QString s = text.simplified();
     if (s.isEmpty())
-        return out;
-    const QStringList tokens = s.split(QLatin1Char(' '));
+        return QByteArray();
+    QString bad;
+    const QByteArray out = hexTokensToBytes(s.split(QLatin1Char(' ')), &bad);
+    if (!bad.isNull())
+        qDebug() << "非法的16进制字符：" << bad;
+    if (badToken)
+        *badToken = bad;
+    return out;
+}
+
+QByteArray BaseSerialComm::hexTokensToBytes(const QStringList &tokens, QString *badToken, bool badAsZero)
+{
+    QByteArray out;
     for (const QString &t : tokens) {
         bool ok = false;
         const uint v = t.toUInt(&ok, 16);
-        if (!ok) {
-            qDebug() << "非法的16进制字符：" << t;
-            QMessageBox::warning(nullptr, QStringLiteral("错误："),
-                                 QStringLiteral("非法的16进制字符: \"%1\"").arg(t));
+        if (!ok && !badAsZero) {
+            if (badToken)
+                *badToken = t;
             break;
         }
-        out.append(char(v & 0xFF));
+        out.append(char(ok ? (v & 0xFF) : 0));
     }
     return out;
 }

@@ -1,13 +1,24 @@
 #pragma once
 // Serial port layer. It lists the available ports; no port is opened in this
-// program. Its CRC-16/MODBUS is the one the reply dispatcher uses.
+// program. It returns what a window shows and shows nothing itself.
 #include <QByteArray>
-#include <QComboBox>
 #include <QObject>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <QStringList>
+#include <QVector>
 #include <cstdint>
+
+// The entries of a serial-setting choice: the text shown and the value it
+// stands for, and the text selected at first.
+struct SerialChoices {
+    struct Item {
+        QString text;
+        int value;
+    };
+    QVector<Item> items;
+    QString current;
+};
 
 class BaseSerialComm : public QSerialPort, public QSerialPortInfo
 {
@@ -24,11 +35,11 @@ public:
 
     explicit BaseSerialComm(QObject *parent = nullptr);
 
-    void fillBaudRates(QComboBox *cb);
-    void fillDataBits(QComboBox *cb);
-    void fillParities(QComboBox *cb);
-    void fillStopBits(QComboBox *cb);
-    void fillTerminators(QComboBox *cb);
+    static SerialChoices baudRateChoices();
+    static SerialChoices dataBitsChoices();
+    static SerialChoices parityChoices();
+    static SerialChoices stopBitsChoices();
+    static SerialChoices terminatorChoices();
 
     int readAllInto(QByteArray &out);
     qint64 writeLatin1(const QString &text);
@@ -47,9 +58,16 @@ public:
     static uint16_t crc16Usb(const QByteArray &d);
     static uint16_t crc16Ibm3740(const QByteArray &d);
 
+    // "name description" of every available port.
     static QStringList listPorts();
-    void fillPortCombo(QComboBox *cb);
-    static QByteArray hexToBytes(const QString &text);
+    // Width of a drop-down list showing these entries in a font of that point size.
+    static int portListWidth(const QStringList &ports, int pointSize);
+    // Space-separated hexadecimal bytes; ends at the first token that is none
+    // (logged, and returned through badToken).
+    static QByteArray hexToBytes(const QString &text, QString *badToken = nullptr);
+    // Each token as one hexadecimal byte. A token that is none ends the
+    // conversion and is returned through badToken, or reads as 0 with badAsZero.
+    static QByteArray hexTokensToBytes(const QStringList &tokens, QString *badToken, bool badAsZero = false);
     static QStringList openablePorts();
 };
 

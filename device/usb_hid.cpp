@@ -1,5 +1,7 @@
 #include "usb_hid.h"
 
+#include "byteorder.h"
+
 #include <QDebug>
 #include <QEventLoop>
 #include <QTimer>
@@ -244,5 +246,5 @@ void USB_HID::dumpFirstFrame()
         return;
     hid_read(mainDevice, rxFrame, DeviceFrame::Size);
     qDebug() << "first date" << hexSpaced(rxFrame, DeviceFrame::Size)
-             << (rxFrame[62] | (rxFrame[63] << 8)) << rxFrame[4];
+             << readU16LE(rxFrame + DeviceFrame::CrcOffset) << rxFrame[DeviceFrame::OffLength];
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "byteorder.h"
 #include "cudpsocket.h"
 #include "processcontrol.h"
 #include "simstate.h"
@@ -43,9 +44,7 @@ float notNegative(float v) { return v < 0.0f ? 0.0f : v; }
 
 double bridgeValue(const unsigned char *record, int i)
 {
-    double v;
-    std::memcpy(&v, record + 8 + 8 * i, 8); // little-endian on every target
-    return v;
+    return readF64LE(record + SimBridgeRecord::valueOffset(i));
 }
 
 } // namespace
@@ -319,19 +318,20 @@ bool CXpData::takeBridgeDatagram(const char *data, int length)
 {
     // The bridges send a flag byte, seven unused bytes and N doubles, N = 44
     // (MSFS 2020) or 43 (Prepar3D); up to 52 are read, the missing ones as 0.
-    if (length < 16 || length > kBridgeRecordBytes || (length - 8) % 8 != 0)
+    using namespace SimBridgeRecord;
+    if (!validLength(length))
         return false;
     BridgeFields b;
     std::memcpy(b.record, data, static_cast<std::size_t>(length));
-    b.indicatedAirspeed = bridgeValue(b.record, 6);
-    b.groundVelocity = bridgeValue(b.record, 8);
-    for (int i = 21; i < kBridgeValues; ++i) {
+    b.indicatedAirspeed = bridgeValue(b.record, IndicatedAirspeed);
+    b.groundVelocity = bridgeValue(b.record, GroundVelocity);
+    for (int i = AngleOfAttack; i < MaxValues; ++i) {
         double v = bridgeValue(b.record, i);
-        if (i == 21 || i == 23 || i == 41 || i == 42)
+        if (i == AngleOfAttack || i == MagneticHeading || i == ElevatorTrim || i == AileronTrim)
             v *= kDegreesPerRadian;
-        else if (i == 33)
+        else if (i == VerticalSpeed)
             v *= kSecondsPerMinute;
-        b.values21to51[i - 21] = v;
+        b.values21to51[i - AngleOfAttack] = v;
     }
     std::lock_guard<std::mutex> lock(m_valuesMutex);
     m_bridge = b;
@@ -370,32 +370,34 @@ void CXpData::publishSimState()
         s.elevatorTrim = f.elevatorTrim;
         s.aileronTrim = f.aileronTrim;
     } else if (mode == 2 || mode == 3) {
+        using namespace SimBridgeRecord;
         const BridgeFields &b = m_bridge;
-        auto v = [&b](int i) { return b.values21to51[i - 21]; };
+        auto v = [&b](int i) { return b.values21to51[i - AngleOfAttack]; };
         SimState &s = bridgeSimState;
         s.indicatedAirspeed = notNegative(static_cast<float>(b.indicatedAirspeed));
-        s.engineRpm = static_cast<float>(v(22));
-        s.angleOfAttack = static_cast<float>(v(21));
-        s.windSpeed = static_cast<float>(v(27));
-        s.windDirection = static_cast<float>(v(28));
-        s.magneticHeading = static_cast<float>(v(23));
-        s.surfaceType = truncated(v(24));
-        s.stallWarning = truncated(v(26));
-        s.heightAboveGround = static_cast<float>(v(25));
+        s.engineRpm = static_cast<float>(v(EngineRpm));
+        s.angleOfAttack = static_cast<float>(v(AngleOfAttack));
+        s.windSpeed = static_cast<float>(v(WindVelocity));
+        s.windDirection = static_cast<float>(v(WindDirection));
+        s.magneticHeading = static_cast<float>(v(MagneticHeading));
+        s.surfaceType = truncated(v(SurfaceType));
+        s.stallWarning = truncated(v(StallWarning));
+        s.heightAboveGround = static_cast<float>(v(HeightAboveGround));
         s.groundSpeed = truncated(b.groundVelocity, kInvalidGroundSpeed);
-        s.autopilotMaster = static_cast<float>(v(29));
-        s.flightDirectorPitch = static_cast<float>(v(30));
-        s.flightDirectorBank = static_cast<float>(v(31));
-        s.autopilotAvailable = static_cast<float>(v(32));
-        s.verticalSpeed = static_cast<float>(v(33));
+        s.autopilotMaster = static_cast<float>(v(AutopilotMaster));
+        s.flightDirectorPitch = static_cast<float>(v(FlightDirectorPitch));
+        s.flightDirectorBank = static_cast<float>(v(FlightDirectorBank));
+        s.autopilotAvailable = static_cast<float>(v(AutopilotAvailable));
+        s.verticalSpeed = static_cast<float>(v(VerticalSpeed));
         for (int k = 0; k < 4; ++k)
-            s.engineRpms[k] = static_cast<float>(v(34 + k));
+            s.engineRpms[k] = static_cast<float>(v(EngineRpm1 + k));
         for (int k = 0; k < 3; ++k)
-            s.gearOnGround[k] = static_cast<float>(v(38 + k));
-        s.elevatorTrim = static_cast<float>(v(41));
-        s.aileronTrim = static_cast<float>(v(42));
-        for (int k = 0; k < 9; ++k)
-            s.extraValues[k] = static_cast<float>(v(43 + k));
+            s.gearOnGround[k] = static_cast<float>(v(GearOnGround0 + k));
+        s.elevatorTrim = static_cast<float>(v(ElevatorTrim));
+        s.aileronTrim = static_cast<float>(v(AileronTrim));
+        static_assert(sizeof s.extraValues / sizeof s.extraValues[0] == ExtraCount, "one per extra value");
+        for (int k = 0; k < ExtraCount; ++k)
+            s.extraValues[k] = static_cast<float>(v(FirstExtra + k));
     }
 }
 
@@ -406,7 +408,7 @@ int CXpData::isSimConnected()
     if (mode == 1)
         return m_xpConnected;
     if (mode == 2 || mode == 3)
-        return m_bridge.record[0];
+        return m_bridge.record[SimBridgeRecord::OffConnected];
     return 0;
 }
 

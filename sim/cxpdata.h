@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "simbridgerecord.h"
 #include "xplaneconnect.h"
 
 class CUdpSocket;
@@ -45,8 +46,8 @@ public:
     bool launchBridge(const QString &exeName);
 
     // Sizes of what the bridges may send: 8 + 8 x N bytes, N = 1..52.
-    static constexpr int kBridgeValues = 52;
-    static constexpr int kBridgeRecordBytes = 8 + 8 * kBridgeValues; // 424
+    static constexpr int kBridgeValues = SimBridgeRecord::MaxValues;
+    static constexpr int kBridgeRecordBytes = SimBridgeRecord::MaxBytes;
 
     // The X-Plane fields of one cycle, in the reader's own units.
     struct XPlaneFields
@@ -71,7 +72,8 @@ public:
         unsigned char record[kBridgeRecordBytes] = {};
         double indicatedAirspeed = 0;   // value 6
         double groundVelocity = 0;      // value 8
-        double values21to51[31] = {};   // 21, 23, 41, 42 in degrees; 33 in feet per minute
+        // Values from the angle of attack on; 21, 23, 41, 42 in degrees, 33 in feet per minute.
+        double values21to51[SimBridgeRecord::MaxValues - SimBridgeRecord::AngleOfAttack] = {};
     };
 
     // Snapshots for tests and tools (whole values of one cycle).

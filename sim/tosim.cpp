@@ -13,19 +13,24 @@ toSim::toSim(QObject *parent)
 
 void toSim::run()
 {
-    m_socket = new CUdpSocket;
-    m_socket->open("127.0.0.1", 9998);
+    auto *socket = new CUdpSocket;
+    socket->open("127.0.0.1", 9998);
+    {
+        std::lock_guard<std::mutex> lock(m_socketLock);
+        m_socket = socket;
+    }
     while (runFlag.load() == 1) {
         char buffer[1024];
         std::memset(buffer, 0, sizeof buffer);
         // Only the first byte counts; a longer datagram is reported as
         // truncated by the socket and handled by that byte.
-        m_socket->recvFrom(buffer, 1, nullptr);
+        socket->recvFrom(buffer, 1, nullptr);
         onControlByte(static_cast<unsigned char>(buffer[0]));
     }
-    m_socket->close();
-    delete m_socket;
+    std::lock_guard<std::mutex> lock(m_socketLock);
     m_socket = nullptr;
+    socket->close();
+    delete socket;
 }
 
 void toSim::onControlByte(unsigned char byte)
@@ -41,6 +46,7 @@ void toSim::onControlByte(unsigned char byte)
 void toSim::send(const char *data, std::uint32_t length, const sockaddr_in &address)
 {
     // Sends what it is given, not a fixed 1024 bytes past the caller's data.
+    std::lock_guard<std::mutex> lock(m_socketLock);
     if (m_socket)
         m_socket->sendTo(data, length, address);
 }

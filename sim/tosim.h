@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "cudpsocket.h"
 
@@ -23,6 +24,9 @@ protected:
     void run() override;
 
 private:
+    // The listener thread creates and deletes the socket while another
+    // thread may send through it: both sides take the lock around it.
+    std::mutex m_socketLock;
     CUdpSocket *m_socket = nullptr;
     sockaddr_in m_peer = CUdpSocket::makeAddress("127.0.0.1", 9998);
 };

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTextCodec>
 #include <QThread>
 #include <QtTest>
 
@@ -153,6 +154,22 @@ private slots:
         LogHandler::install();
         QDir("log").removeRecursively();
         QTRY_VERIFY_WITH_TIMEOUT(QDir("log").exists(), 3000);
+    }
+
+    void consoleCopyInTheTerminalsEncoding()
+    {
+        // A Chinese diagnostic line must read as itself in a UTF-8 terminal
+        // (GB2312 bytes there show as garbage); log files stay UTF-8 anyway.
+        const QString line = QString::fromUtf8("后收到字节数：");
+        QTextCodec *before = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+        const QByteArray bytes = LogHandler::consoleBytes(line);
+        QTextCodec::setCodecForLocale(before);
+#ifdef Q_OS_WIN
+        QCOMPARE(bytes, QTextCodec::codecForName("GB2312")->fromUnicode(line));
+#else
+        QCOMPARE(bytes, line.toUtf8());
+#endif
     }
 
     void twoThreadsGiveWholeLines()

@@ -27,7 +27,7 @@ std::vector<double> datagramValues(const std::uint8_t *d, std::size_t n)
 {
     std::vector<double> v;
     for (std::size_t i = 0; i < n; ++i)
-        v.push_back(getF64(d + 8 + 8 * i));
+        v.push_back(getF64(d + SimBridgeRecord::valueOffset(int(i))));
     return v;
 }
 

@@ -11,7 +11,9 @@
 
 #include <cstring>
 
+#include "byteorder.h"
 #include "cudpsocket.h"
+#include "simbridgerecord.h"
 
 ModalCloser::ModalCloser(QObject *parent, QChar separator)
     : QObject(parent)
@@ -89,11 +91,11 @@ bool provideTreeProfile()
 
 std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double> &values)
 {
-    std::string d(8 + 8 * n, '\0');
-    d[0] = static_cast<char>(flag);
+    std::string d(SimBridgeRecord::bytesFor(n), '\0');
+    d[SimBridgeRecord::OffConnected] = static_cast<char>(flag);
     for (const auto &kv : values)
         if (kv.first < n)
-            std::memcpy(&d[8 + 8 * kv.first], &kv.second, 8);
+            writeF64LE(reinterpret_cast<std::uint8_t *>(&d[SimBridgeRecord::valueOffset(kv.first)]), kv.second);
     return d;
 }
 

@@ -24,6 +24,7 @@ private slots:
     void channelButtons();
     void linkLossAndRecovery();
     void staleRepliesAreDropped();
+    void closeDuringOpenLeavesNoHandle();
     void serialErrors();
     void generalTabScreenshot();
 
@@ -299,6 +300,26 @@ void TestConnection::staleRepliesAreDropped()
     // A factory-reset reply would have shown its box and closed the device.
     QVERIFY2(closer->boxes.isEmpty(), qPrintable(closer->boxes.join(", ")));
     QVERIFY(w->isOnline());
+}
+
+void TestConnection::closeDuringOpenLeavesNoHandle()
+{
+    // Close Port pressed while Open Port's last channel read still waits:
+    // the second device must not be opened on the closed port afterwards.
+    HidStandin::emulator().behaviour().secondDevicePresent = true;
+    w->currentChannel = 1;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [this, &watch] {
+        if (w->currentChannel == 0 && w->portOpenFlag == 1) {
+            watch.stop();
+            w->on_pushButton_closePort_clicked();
+        }
+    });
+    watch.start(0);
+    ui->pushButton_openPort->click();
+    QVERIFY(!watch.isActive());
+    QCOMPARE(w->portOpenFlag, 0);
+    QCOMPARE(HidStandin::openHandles(), 0);
 }
 
 void TestConnection::serialErrors()

@@ -2,7 +2,6 @@
 #include "forcecurve.h"
 
 #include <QtTest>
-#include <cstring>
 
 class TestLiveCurve : public QObject
 {
@@ -12,22 +11,14 @@ private slots:
     void unevenSlopesMeetAtBreakPoints();
 };
 
-static void putF32(uint8_t *image, int offset, float v)
-{
-    uint32_t w;
-    std::memcpy(&w, &v, 4);
-    for (int i = 0; i < 4; ++i)
-        image[offset + i] = uint8_t(w >> (8 * i));
-}
-
 void TestLiveCurve::pitchCurveFromRecord()
 {
-    uint8_t image[59] = {};
-    putF32(image, 22, 2.0f);
-    putF32(image, 26, 2.0f);
-    putF32(image, 30, 2.0f);
-    putF32(image, 34, -5.0f);
-    putF32(image, 38, 5.0f);
+    UART_get_chan_config_t image;
+    image.setF32(22, 2.0f);
+    image.setF32(26, 2.0f);
+    image.setF32(30, 2.0f);
+    image.setF32(34, -5.0f);
+    image.setF32(38, 5.0f);
     const ForceCurveParams p = forceCurveParamsFromImage(image);
     const ForceCurvePoints c = buildForceCurve(p, positionScaleForChannel(0));
     QCOMPARE(c.keys.size(), 10);

@@ -6,12 +6,14 @@
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QtTest>
+#include <algorithm>
 #include <cstring>
 
 #include "clscurve.h"
 #include "hid_standin.h"
 #include "remap.h"
 #include "rxbuffer.h"
+#include "serialcomm.h"
 #include "setconf.h"
 #include "testsupport.h"
 #include "ui_clscurve.h"
@@ -223,6 +225,19 @@ void TestDispatch::shortRepliesAreZeroFilled()
     const QByteArray cut = deviceRxBuffer;
     w->dealWithSerialData();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(w->chanReplyImage[1].data), 59), cut);
+
+    // A status reply without its axis state: a CRC byte that reads as a
+    // pitch motor fault must not be shown as one.
+    // (temperature and a system state that changes nothing chosen to give that byte)
+    QByteArray status(9, 0);
+    for (int i = 0; i < 256 * 256 && uint8_t(status[8]) != 4; ++i)
+        status = streamForm(0x43, QByteArray(1, 0) + char(i & 0xFF) + char(i >> 8 ? (i >> 8) | 4 : 0));
+    QCOMPARE(int(uint8_t(status[8])), 4);
+    deviceRxBuffer = status;
+    w->dealWithSerialData();
+    QCOMPARE(int(w->channelStatus[0][8]), 0);
+    QCOMPARE(int(w->channelStatus[0][9]), 0);
+    QVERIFY2(closer->boxes.isEmpty(), qPrintable(closer->boxes.join(", ")));
 }
 
 void TestDispatch::userChannelReplyFansOut()
@@ -415,6 +430,13 @@ void TestDispatch::serialHelpers()
     QCOMPARE(a, QByteArray("\x01\x02\x81\xE1", 4));
     QCOMPARE(two, QByteArray("\x81\xE1", 2));
     QCOMPARE(w->hexStringToBytes(QStringLiteral("ae10ff")), QByteArray("\xAE\x10\xFF", 3));
+    QString bad;
+    QCOMPARE(BaseSerialComm::hexToBytes(QStringLiteral(" ae  10 zz 01"), &bad), QByteArray("\xAE\x10", 2));
+    QCOMPARE(bad, QStringLiteral("zz"));
+    const SerialChoices stopBits = BaseSerialComm::stopBitsChoices();
+    QCOMPARE(stopBits.current, QStringLiteral("1"));
+    QVERIFY(std::any_of(stopBits.items.begin(), stopBits.items.end(),
+                        [](const SerialChoices::Item &i) { return i.text == "1.5" && i.value == 3; }));
     QCOMPARE(clscurve::floatToBytesBE(1.0f), QByteArray("\x3F\x80\x00\x00", 4));
     const uint8_t le[4] = {0x00, 0x00, 0x80, 0x3F};
     QCOMPARE(clscurve::bytesToFloatLE(le), 1.0f);

@@ -18,6 +18,8 @@
 #include "testsupport.h"
 #include "xplanestandin.h"
 
+using namespace SimBridgeRecord;
+
 namespace {
 
 int storedSimulator()
@@ -153,7 +155,7 @@ void TestClscurveSim::bridgeRecordDrivesLampAndDisplays()
 
     // The bridge says its simulator is not connected: the values still move,
     // the lamp stays yellow.
-    QVERIFY(feedUntil(bridgeDatagram(44, 0, {{6, -3.5}, {22, 1234.0}, {25, 12.345}}),
+    QVERIFY(feedUntil(bridgeDatagram(44, 0, {{IndicatedAirspeed, -3.5}, {EngineRpm, 1234.0}, {HeightAboveGround, 12.345}}),
                       [&] { return l3->text() == QStringLiteral("1234.00000"); }));
     QCOMPARE(state->text(), QStringLiteral("Flight Sim Not Connected"));
     QVERIFY(w<QLabel>("label_flightSimLed")->styleSheet().endsWith("background:yellow"));
@@ -163,7 +165,7 @@ void TestClscurveSim::bridgeRecordDrivesLampAndDisplays()
     // The ground speed field shows the X-Plane record's, never read here.
     QCOMPARE(w<QLineEdit>("lineEdit_airplane_speed")->text(), QStringLiteral("0.00"));
 
-    QVERIFY(feedUntil(bridgeDatagram(44, 1, {{6, 95.5}, {22, 2000.0}, {8, 101.9}}),
+    QVERIFY(feedUntil(bridgeDatagram(44, 1, {{IndicatedAirspeed, 95.5}, {EngineRpm, 2000.0}, {GroundVelocity, 101.9}}),
                       [&] { return state->text() == QStringLiteral("Flight Sim Connected"); }));
     QVERIFY(w<QLabel>("label_flightSimLed")->styleSheet().endsWith("background:green"));
     QTRY_COMPARE(l1->text(), QStringLiteral("95.50000"));
@@ -178,13 +180,13 @@ void TestClscurveSim::alternativeAngleAndRpmSwitch()
     goOnlineAndConnect();
     auto *aoa = w<QLCDNumber>("LCD_AoA");
     auto *rpm = w<QLCDNumber>("LCD_rpm");
-    const std::map<int, double> base{{21, 0.1}, {22, 2400.0}, {48, 7.0}, {49, 1800.0}};
+    const std::map<int, double> base{{AngleOfAttack, 0.1}, {EngineRpm, 2400.0}, {FirstExtra + 5, 7.0}, {FirstExtra + 6, 1800.0}};
     std::map<int, double> marked = base;
-    marked[43] = 10.9725; // within 0.001 of 10.9728
+    marked[FirstExtra] = 10.9725; // within 0.001 of 10.9728
     QVERIFY(feedUntil(bridgeDatagram(52, 1, marked), [&] { return rpm->value() == 1800.0; }));
     QCOMPARE(aoa->value(), 7.0);
     std::map<int, double> unmarked = base;
-    unmarked[43] = 10.97;
+    unmarked[FirstExtra] = 10.97;
     QVERIFY(feedUntil(bridgeDatagram(52, 1, unmarked), [&] { return rpm->value() == 2400.0; }));
     QCOMPARE(aoa->value(), 6.0); // 0.1 rad x 57 = 5.7, shown without decimals
     w<QPushButton>("pushButton_Disconnect_Fsim")->click();

@@ -10,6 +10,7 @@
 
 #include "cudpsocket.h"
 #include "cxpdata.h"
+#include "simbridgerecord.h"
 #include "simstate.h"
 #include "testsupport.h"
 #include "xplanestandin.h"
@@ -171,8 +172,10 @@ void TestCXpData::bridgeLengthsAndDerivedValues()
     r.setActive(1);
 
     // 360 bytes (the MSFS 2020 bridge): accepted, values beyond 44 read as 0.
-    std::map<int, double> v{{6, -3.5}, {8, 120.7}, {21, 0.5}, {22, 2300}, {23, 1.0}, {33, 10.0},
-                            {41, 0.1}, {43, 1.0}};
+    using namespace SimBridgeRecord;
+    std::map<int, double> v{{IndicatedAirspeed, -3.5}, {GroundVelocity, 120.7}, {AngleOfAttack, 0.5},
+                            {EngineRpm, 2300},          {MagneticHeading, 1.0}, {VerticalSpeed, 10.0},
+                            {ElevatorTrim, 0.1},        {FirstExtra, 1.0}};
     QVERIFY(feedUntil(r, 8998, bridgeDatagram(44, 1, v), [] { return bridgeSimState.engineRpm == 2300.0f; }));
     const SimState &s = bridgeSimState;
     QCOMPARE(s.indicatedAirspeed, 0.0f);
@@ -186,7 +189,7 @@ void TestCXpData::bridgeLengthsAndDerivedValues()
     QCOMPARE(r.isSimConnected(), 1);
 
     // 352 bytes (Prepar3D build) in MSFS mode is fine as well: the length decides.
-    QVERIFY(feedUntil(r, 8998, bridgeDatagram(43, 0, {{22, 2222}}), [] { return bridgeSimState.engineRpm == 2222.0f; }));
+    QVERIFY(feedUntil(r, 8998, bridgeDatagram(43, 0, {{EngineRpm, 2222}}), [] { return bridgeSimState.engineRpm == 2222.0f; }));
     QCOMPARE(r.isSimConnected(), 0);        // byte 0 is the bridge's own connected flag
     QCOMPARE(bridgeSimState.extraValues[0], 0.0f);
 
@@ -203,9 +206,9 @@ void TestCXpData::bridgeLengthsAndDerivedValues()
         std::string bad(len, '\0');
         if (len > 0)
             bad[0] = 1;
-        if (len >= 8 + 8 * 23) {
+        if (len >= bytesFor(EngineRpm + 1)) {
             const double x = 999.0;
-            std::memcpy(&bad[8 + 8 * 22], &x, 8);
+            std::memcpy(&bad[valueOffset(EngineRpm)], &x, 8);
         }
         sendTo(8998, bad);
     }
@@ -226,17 +229,18 @@ void TestCXpData::bridgeLengthsAndDerivedValues()
 
 void TestCXpData::unrepresentableNumbersAreSafe()
 {
+    using namespace SimBridgeRecord;
     CXpData r;
     r.setSimMode(3);
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{8, nan}, {24, 1e20}, {26, -1e12}}).data(), 360));
+    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{GroundVelocity, nan}, {SurfaceType, 1e20}, {StallWarning, -1e12}}).data(), 360));
     r.publishSimState();
     QCOMPARE(bridgeSimState.surfaceType, 0);
     QCOMPARE(bridgeSimState.stallWarning, 0);
     // A ground speed that cannot be an integer must fail the effects' check
     // (taken as unsigned, above 2000).
     QVERIFY(static_cast<std::uint32_t>(bridgeSimState.groundSpeed) > 2000u);
-    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{8, 3e9}, {24, 2.99}, {26, -0.5}}).data(), 360));
+    QVERIFY(r.takeBridgeDatagram(bridgeDatagram(44, 1, {{GroundVelocity, 3e9}, {SurfaceType, 2.99}, {StallWarning, -0.5}}).data(), 360));
     r.publishSimState();
     QVERIFY(static_cast<std::uint32_t>(bridgeSimState.groundSpeed) > 2000u);
     QCOMPARE(bridgeSimState.surfaceType, 2);
