@@ -49,7 +49,7 @@ void ModalCloser::poll()
             answer->click();
         } else if (!file.isEmpty()) {
             dialog->selectFile(file);
-            QMetaObject::invokeMethod(dialog, "accept");
+            static_cast<QDialog *>(dialog)->done(QDialog::Accepted);   // accept() itself can stall on the dialog's own checks
         } else {
             w->close();
         }
