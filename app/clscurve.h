@@ -307,6 +307,10 @@ public:
 
 private:
     void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
+    // Sets the frame header (this window's device id) and sends the payload.
+    void sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload);
+    // Sends once directly, then again through the acknowledged resend.
+    void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
     void onDeviceAnswered();
     void onLinkLost();
     void pollBothChannels(uint8_t command);
@@ -432,10 +436,6 @@ public:
     void scanDeviceIds();
 
 private:
-    // Sets the frame header (this window's device id) and sends the payload.
-    void sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload);
-    // Sends once directly, then again through the acknowledged resend.
-    void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
     // Writes a changed copy of the pitch user record, stores it in flash and
     // reads it back.
     void writePitchRemap(UART_set_chan_config_t &copy);

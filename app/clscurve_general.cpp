@@ -95,12 +95,8 @@ void clscurve::ExitMode()
         QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Device Offline"));
         return;
     }
-    static const uint8_t noPayload[DeviceFrame::MaxPayload] = {};
-    txFrame[DeviceFrame::OffStart] = DeviceFrame::Start;
-    txFrame[DeviceFrame::OffDeviceId] = deviceId;
-    txFrame[DeviceFrame::OffCommand] = CmdLeaveBoot;
-    txFrame[DeviceFrame::OffLength] = 0;
-    buildUsbFrame(noPayload);
+    uint8_t noPayload[DeviceFrame::MaxPayload] = {};
+    sendDeviceCommand(CmdLeaveBoot, 0, noPayload);
     ui->ExitBoot->setEnabled(false);
     qDebug() << "ExitBootMode" << eventTimeText();
 }

@@ -13,18 +13,6 @@
 #include <QDebug>
 #include <QMessageBox>
 
-void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload)
-{
-    setTxHeader(deviceId, command, length);
-    buildUsbFrame(payload);
-}
-
-void clscurve::sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload)
-{
-    sendDeviceCommand(command, length, payload);
-    jiaoyanchongfa(payload);
-}
-
 void clscurve::doConfigureUpdate(int command)
 {
     // Only the port is required: the settings page may ask before the device

@@ -24,6 +24,18 @@ void clscurve::setTxHeader(uint8_t id, uint8_t command, uint8_t length)
     txFrame[DeviceFrame::OffLength] = length;
 }
 
+void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload)
+{
+    setTxHeader(deviceId, command, length);
+    buildUsbFrame(payload);
+}
+
+void clscurve::sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload)
+{
+    sendDeviceCommand(command, length, payload);
+    jiaoyanchongfa(payload);
+}
+
 void clscurve::on_pushButton_openPort_clicked()
 {
     errorCount = 1;
@@ -214,8 +226,7 @@ void clscurve::pollBothChannels(uint8_t command)
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     for (uint8_t ch = 0; ch < 2; ++ch) {
         payload[0] = ch;
-        setTxHeader(deviceId, command, 1);
-        buildUsbFrame(payload);
+        sendDeviceCommand(command, 1, payload);
         ReciveData();
     }
 }
@@ -265,9 +276,7 @@ void clscurve::selectChannel(int n)
 
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     payload[0] = uint8_t(n);
-    setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-    buildUsbFrame(payload);
-    jiaoyanchongfa(payload);
+    sendAcknowledged(CmdReadUserChanConfig, 1, payload);
     ReciveData();
 }
 
@@ -303,15 +312,11 @@ void clscurve::doConfigureUpdate_chan(int)
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     for (uint8_t ch = 0; ch < 2; ++ch) {
         payload[0] = ch;
-        setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-        buildUsbFrame(payload);
-        jiaoyanchongfa(payload);
+        sendAcknowledged(CmdReadUserChanConfig, 1, payload);
         ReciveData();
     }
     payload[0] = 0;
-    setTxHeader(deviceId, CmdDeviceInfo, 0);
-    buildUsbFrame(payload);
-    jiaoyanchongfa(payload);
+    sendAcknowledged(CmdDeviceInfo, 0, payload);
     ReciveData();
 
     startTxTimer();

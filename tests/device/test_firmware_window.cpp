@@ -97,6 +97,13 @@ void TestFirmwareWindow::bootModeEntry()
     QCOMPARE(LogCapture::countContaining("Ready TO Update"), 1);
     QCOMPARE(w->portOpenFlag, 0);
     QVERIFY(!w->txTimer.isActive() && !ui->ReadyUpdata->isEnabled());
+
+    // Reopened, the device reports its boot loader; leaving it is one frame.
+    openOnline();
+    QTRY_VERIFY(ui->ExitBoot->isEnabled());
+    ui->ExitBoot->click();
+    QCOMPARE(emu().framesWritten(0x19), 1);
+    QVERIFY(!emu().bootMode() && !ui->ExitBoot->isEnabled());
 }
 
 void TestFirmwareWindow::updateSucceedsAndRepeats()
