@@ -287,6 +287,8 @@ private slots:
         w->on_pushButton_startUpdate_clicked();
         QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        emit w->setConf->loadFirmware();   // cancelled
+        QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
     }
 };
 
