@@ -214,7 +214,7 @@ int main(int argc, char **argv)
                     ok ? "update succeeded" : "UPDATE FAILED");
         report("       during the transfer");
         if (paints.gaps.count == 0)
-            std::printf("       (no paints: the window manager left the window unexposed for this run)\n");
+            std::printf("       (no paint event reached the bar in this run: the figure is missing, not zero)\n");
     }
     return 0;
 }
