@@ -473,6 +473,8 @@ public:
 
 private:
     void sendFirmwareImage();
+    void showFirmwareOutcome(Firmware::Outcome outcome);
+    // Back to idle: the outcome's box and log line, then the update's end.
     void finishFirmwareUpdate(Firmware::Outcome outcome);
     void endFirmwareUpdate();
 };

@@ -45,7 +45,7 @@ void clscurve::on_pushButton_startUpdate_clicked()
     // Past 65536 blocks the u16 index wraps and the tail would overwrite the
     // start of the device's image: refuse before anything is sent.
     if (firmwareFile && !imageFits(firmwareFile->size())) {
-        finishFirmwareUpdate(Outcome::TooLarge);
+        showFirmwareOutcome(Outcome::TooLarge);
         return;
     }
     stopDeviceTimers();
@@ -163,14 +163,8 @@ void clscurve::sendFirmwareImage()
     firmwareState = WaitResult;
 }
 
-void clscurve::finishFirmwareUpdate(Outcome outcome)
+void clscurve::showFirmwareOutcome(Outcome outcome)
 {
-    if (outcome != Outcome::TooLarge) {
-        firmwareState = Idle;
-        firmwareBlockCount = 0;
-        if (outcome == Outcome::ResultTimeout)
-            clearFirmwareStatus();
-    }
     const OutcomeReport r = outcomeReport(outcome);
     if (r.box) {
         if (r.critical)
@@ -180,11 +174,18 @@ void clscurve::finishFirmwareUpdate(Outcome outcome)
     }
     if (!r.log.isEmpty())
         qDebug() << r.log.toUtf8().constData() << eventTimeText();
-    if (outcome == Outcome::TooLarge)
+}
+
+void clscurve::finishFirmwareUpdate(Outcome outcome)
+{
+    firmwareState = Idle;
+    firmwareBlockCount = 0;
+    showFirmwareOutcome(outcome);
+    // A Start pressed while the box was open began a new update: leave it be.
+    if (firmwareState != Idle)
         return;
     endFirmwareUpdate();
-    if (outcome == Outcome::Invalid || outcome == Outcome::Success)
-        clearFirmwareStatus();
+    clearFirmwareStatus();
 }
 
 void clscurve::endFirmwareUpdate()
