@@ -71,6 +71,12 @@ private slots:
         ui->pushButton_loadConfigure->click();
         QTRY_COMPARE(w->userChanReplyImage[1].damping_variable(), 1.25f);
         QCOMPARE(closer->count("Success|Profile Saved"), 1);
+        // The settings page's channel write takes the channel from its argument.
+        UART_set_chan_config_t chan = w->chanSetImage[0];
+        chan.set_force_limit(77.0f);
+        w->doConfigWrite_uart_chan(1, &chan);
+        w->doConfigureUpdate(1);
+        QTRY_COMPARE(w->chanReplyImage[1].force_limit(), 77.0f);
         // The profile dialog's change writes both channels and saves them.
         w->setConf->chanConfig[0].set_inertia_variable(0.75f);
         emit w->setConf->confSend(1);
