@@ -14,9 +14,13 @@
 #include <QTime>
 #include <QTimer>
 #include <cstdint>
+#include <vector>
 
 #include "device_records.h"
+#include "effectpackets.h"
+#include "effects.h"
 #include "firmwareupdate.h"
+#include "trimautopilot.h"
 #include "usb_hid.h"
 
 namespace Ui {
@@ -38,8 +42,10 @@ class QAbstractItemModel;
 struct StatusDecision;
 struct DeviceReply;
 class QLabel;
+class QPushButton;
 class QCPLayer;
 class QFile;
+struct EffectSettings;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -308,7 +314,9 @@ public:
 private:
     void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
     // Sets the frame header (this window's device id) and sends the payload.
-    void sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload);
+    void sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload);
+    // The same, then one reply read.
+    void sendPayload(uint8_t command, uint8_t length, const uint8_t *payload);
     // Sends once directly, then again through the acknowledged resend.
     void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
     void onDeviceAnswered();
@@ -381,14 +389,8 @@ public slots:
     void on_Ground_landing_stateChanged(int state);
     void on_yoke_enginetype_stateChanged(int state);
     void on_AP_enable_2_stateChanged(int state);
-    void on_yoke_Rudder_stateChanged(int state);
-    void on_yoke_Elevator_stateChanged(int state);
-    void on_yoke_Aileron_stateChanged(int state);
-    void on_Ground_Elevator_state_stateChanged(int state);
-    void on_Ground_Aileron_state_stateChanged(int state);
-    void on_Ground_Rudder_state_stateChanged(int state);
-    void on_Stick_Elevator_stateChanged(int state);
-    void on_Stick_Rudder_stateChanged(int state);
+    // The axis boxes (wash, rumble and shaker axes) are not on the form: their
+    // mirrors keep their start values.
     void on_btn_test_clicked();
     void on_btn_apply_clicked();
     void on_btn_disable_clicked();
@@ -401,13 +403,59 @@ public slots:
     void on_softTrim_enable_2_clicked();
     void on_softTrim_disable_2_clicked();
     void sendEffect();
+    void slots_EffectAffect();
+    void slots_EffectPhysics();
+    void slots_EffectEngine();
+    void slots_Effect_Turbulences();
+    void slots_Effect_Ground();
+    void slots_Effect_shaker();
+    void slots_Effect_AP();
     void slots_timeOuttxTrimTimer();
     void do_TrimConteol_pitch(UART_set_channel_switch_t *record);
     void do_force_input(UART_set_channel_intForce_t *record);
     void OnFocPosWrite();
 
 public:
+    // The trim step of the chosen simulator (bridges: within +-step).
+    float trimStepCommand(float x, float r, int step) const;
+    // Effect and trim packets: each is sent, then one reply is read.
+    void send0x31(float speed, int chn, int state, float location, int datasource);
+    void send0x32();
+    void send0x42();
+    void sendFocPos();
+
+public:
     int32_t coupledMode = 0;
+    int32_t effectsRunning = 0;             // 1 from Test until Disable
+    EffectParams effectParams;
+    EffectMemory effectMemory;
+    TrimAutopilotState trimAutopilot;
+    EffectSendState effectSend;
+    SwitchTables switchTables;
+    ForceCurvePacket forceCurveRecord;      // the curve editor's last 0x40 record
+
+private:
+    // The record of the simulator choice, and the force limits the device last reported.
+    const SimState &chosenSimState() const;
+    ForceLimits forceLimits() const;
+    // A check box's state as a stored switch: 1 checked, else 0.
+    void storeSwitch(int state, int32_t *mirror, int32_t *field);
+    void showEngineType(bool jet);
+    void showEffectsRunning(bool running);
+    // A mode's Enable and Disable buttons: only the one that changes something is enabled.
+    void setModeButtons(QPushButton *enable, QPushButton *disable, bool on);
+    // The effect widgets with the store field each shows and the effect field
+    // Apply copies it into (none where Apply takes it elsewhere).
+    struct EffectWidgetField
+    {
+        QWidget *widget;
+        int32_t EffectSettings::*settingsInt;
+        float EffectSettings::*settingsFloat;
+        int32_t EffectParams::*paramsInt;
+        float EffectParams::*paramsFloat;
+        double value() const;
+    };
+    std::vector<EffectWidgetField> effectWidgetFields() const;
 
     // ===================================================================
     // Configuration commands
@@ -452,6 +500,9 @@ public slots:
     void on_pushButton_saveProfile_clicked();
     void aboutQsak();
     void aboutSystem();
+
+public:
+    int32_t customProfile = 0;   // 1 while "Custom" is chosen
 
     // ===================================================================
     // Firmware

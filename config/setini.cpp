@@ -198,14 +198,18 @@ int setini::saveUserProfile(const QString &profile)
         else
             s.setValue(key, floatVariant(this->*k.floatField));
     }
-    return 1;
+    // Written out now, so that the caller can tell a saved profile from a lost one.
+    s.sync();
+    return s.status() == QSettings::NoError ? 1 : -1;
 }
 
-void setini::saveSerial(int state, const QString &profile)
+bool setini::saveSerial(int state, const QString &profile)
 {
     QSettings s(m_fileName, QSettings::IniFormat);
     s.setValue(kSerialNum, profile);
     s.setValue(kFlagState, state);
+    s.sync();
+    return s.status() == QSettings::NoError;
 }
 
 void setini::setSimulator(int index)

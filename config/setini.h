@@ -103,10 +103,12 @@ public:
     void loadBaseProfile();
     // Custom set of that profile (Trim/softtrim included) with flag/state and serial/num.
     void loadUserProfile(const QString &profile);
-    // Writes the 54 fields into the Custom set; 0 (and nothing written) while the
-    // file is not initialised.
+    // Writes the 54 fields into the Custom set and out to the file: 1 when
+    // written, 0 (and nothing written) while the file is not initialised, -1
+    // when the file could not be written.
     int saveUserProfile(const QString &profile);
-    void saveSerial(int state, const QString &profile);
+    // serial/num and flag/state, written out to the file; false when it could not be.
+    bool saveSerial(int state, const QString &profile);
     void setSimulator(int index);
     int simulator();
     int writeKey(const QString &group, const QString &name, const QVariant &value, const QString &suffix);

@@ -26,20 +26,16 @@ void clscurve::doConfigureUpdate(int command)
     stopInfoTimerIfActive();
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     if (command == 3) {
-        sendDeviceCommand(CmdFactoryReset, 0, payload);
-        ReciveData();
+        sendPayload(CmdFactoryReset, 0, payload);
     } else {
         // Load and save both re-read the records the settings page shows.
-        sendDeviceCommand(CmdDeviceInfo, 0, payload);
-        ReciveData();
+        sendPayload(CmdDeviceInfo, 0, payload);
         delayMs(5);
         payload[0] = 0;
-        sendDeviceCommand(CmdReadChanConfig, 1, payload);
-        ReciveData();
+        sendPayload(CmdReadChanConfig, 1, payload);
         delayMs(5);
         payload[0] = 1;
-        sendDeviceCommand(CmdReadChanConfig, 1, payload);
-        ReciveData();
+        sendPayload(CmdReadChanConfig, 1, payload);
     }
     startTxTimer();
     startInfoTimer();
@@ -49,8 +45,7 @@ void clscurve::doConfigWrite_uart_u32(UART_set_sys_config_t *record)
 {
     if (!record || !checkOnline())
         return;
-    sendDeviceCommand(CmdWriteSysConfig, UART_set_sys_config_t::PayloadLength, record->payload());
-    ReciveData();
+    sendPayload(CmdWriteSysConfig, UART_set_sys_config_t::PayloadLength, record->payload());
 }
 
 void clscurve::doConfigWrite_uart_chan(uint8_t chan, UART_set_chan_config_t *record)
@@ -58,8 +53,7 @@ void clscurve::doConfigWrite_uart_chan(uint8_t chan, UART_set_chan_config_t *rec
     if (!record || !checkOnline())
         return;
     record->set_channel(chan);
-    sendDeviceCommand(CmdWriteChanConfig, UART_set_chan_config_t::PayloadLength, record->payload());
-    ReciveData();
+    sendPayload(CmdWriteChanConfig, UART_set_chan_config_t::PayloadLength, record->payload());
 }
 
 void clscurve::doConfigWrite_uart_user_chan(uint8_t chan, UART_set_chan_config_t *record)
@@ -76,8 +70,7 @@ void clscurve::on_pushButton_saveConfigure_clicked()
     if (!checkOnline())
         return;
     uint8_t payload[DeviceFrame::MaxPayload] = {};
-    sendDeviceCommand(CmdSaveFlash, 0, payload);
-    ReciveData();
+    sendPayload(CmdSaveFlash, 0, payload);
 }
 
 void clscurve::on_pushButton_FactoryReset_clicked()

@@ -24,10 +24,16 @@ void clscurve::setTxHeader(uint8_t id, uint8_t command, uint8_t length)
     txFrame[DeviceFrame::OffLength] = length;
 }
 
-void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, uint8_t *payload)
+void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload)
 {
     setTxHeader(deviceId, command, length);
     buildUsbFrame(payload);
+}
+
+void clscurve::sendPayload(uint8_t command, uint8_t length, const uint8_t *payload)
+{
+    sendDeviceCommand(command, length, payload);
+    ReciveData();
 }
 
 void clscurve::sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload)
@@ -226,8 +232,7 @@ void clscurve::pollBothChannels(uint8_t command)
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     for (uint8_t ch = 0; ch < 2; ++ch) {
         payload[0] = ch;
-        sendDeviceCommand(command, 1, payload);
-        ReciveData();
+        sendPayload(command, 1, payload);
     }
 }
 

@@ -66,8 +66,7 @@ void clscurve::updata_start()
     if (!checkOnline())
         return;
     uint8_t payload[DeviceFrame::MaxPayload] = {};
-    sendDeviceCommand(CmdBootMode, 0, payload);
-    ReciveData();
+    sendPayload(CmdBootMode, 0, payload);
 }
 
 void clscurve::slots_timeOutUpdateFireware()

@@ -56,3 +56,33 @@ LivePointView livePointView(int channel, float position, float force, float trim
     v.trimText = QString::asprintf("%.2f", v.trim);
     return v;
 }
+
+ForceCurveEdit forceCurveFromEditor(double pos2, double pos3, double pos5, double foc2, double foc3, double foc5,
+                                    float scale)
+{
+    ForceCurveEdit e;
+    e.keys = QVector<double>(10, 0.0);
+    e.values = QVector<double>(10, 0.0);
+    e.keys[1] = pos2;
+    e.keys[2] = pos3;
+    e.keys[4] = -pos3;
+    e.keys[5] = pos5;
+    e.values[1] = foc2;
+    e.values[2] = foc3;
+    e.values[4] = -foc3;
+    e.values[5] = foc5;
+
+    double k[6];
+    for (int i : {1, 2, 4, 5})
+        k[i] = e.keys[i] / scale;
+    const auto slope = [&](int a, int b) {
+        const double dk = k[b] - k[a];
+        return dk == 0.0 ? 1.0f : float((e.values[b] - e.values[a]) / dk);
+    };
+    e.slope1 = slope(1, 2);
+    e.slope2 = slope(2, 4);
+    e.slope3 = slope(4, 5);
+    e.point1 = float(k[2]);
+    e.point2 = float(k[4]);
+    return e;
+}

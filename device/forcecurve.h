@@ -70,3 +70,16 @@ struct LivePointView
     QString trimText;       // "%.2f"
 };
 LivePointView livePointView(int channel, float position, float force, float trim);
+
+// The curve editor's five points (display units; point 4 mirrors point 3 and
+// point 3 is the origin) and the curve they give in device units. A segment
+// without width has slope 1.0 rather than a division by zero.
+struct ForceCurveEdit
+{
+    QVector<double> keys;     // ten points as shown
+    QVector<double> values;
+    float slope1 = 1.0f, slope2 = 1.0f, slope3 = 1.0f;
+    float point1 = 0.0f, point2 = 0.0f;   // device units
+};
+ForceCurveEdit forceCurveFromEditor(double pos2, double pos3, double pos5, double foc2, double foc3, double foc5,
+                                    float scale);

@@ -39,3 +39,10 @@ struct SimState
 // Written on the GUI thread only (CXpData::publishSimState).
 extern SimState xpSimState;
 extern SimState bridgeSimState;
+
+// The simulator choices of the main window (and the reader's modes).
+namespace SimChoice {
+constexpr int XPlane = 1;
+constexpr int Msfs = 2;
+constexpr int Prepar3d = 3;
+}

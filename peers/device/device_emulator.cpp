@@ -171,6 +171,8 @@ int DeviceEmulator::writeReport(const uint8_t *data, size_t length)
     std::memcpy(f.data(), data + 1, 64);
     ++m_counts[f[3]];
     ++m_total;
+    if (m_writeObserver)
+        m_writeObserver(f);
     if (m_behaviour.recordWrites) {
         m_written.push_back(f);
         if (int(m_written.size()) > WrittenLimit)
@@ -252,6 +254,12 @@ void DeviceEmulator::clearCounters()
     m_counts.clear();
     m_total = 0;
     m_written.clear();
+}
+
+void DeviceEmulator::setWriteObserver(std::function<void(const Frame &)> observer)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_writeObserver = std::move(observer);
 }
 
 int DeviceEmulator::pendingReplies() const
@@ -416,6 +424,8 @@ void DeviceEmulator::handleFrame(const Frame &f)
             a.trimMode = p[1];
             a.trimSpeed = f32At(p + 4);
             a.trimTarget = f32At(p + 8);
+            if (a.trimMode == 4)
+                a.trim = 0.0f;   // released: the trim goes back to the centre
         }
         replyByte(f, 1);
         break;
@@ -425,10 +435,17 @@ void DeviceEmulator::handleFrame(const Frame &f)
             Axis &a = m_axis[ch];
             if (n == 13) {
                 a.inputForce = f32At(p + 1);
+                // A force input of zeros releases the effect forces too.
+                if (a.inputForce == 0.0f && f32At(p + 5) == 0.0f && f32At(p + 9) == 0.0f) {
+                    a.effectForce = a.springCoeff = a.springZone = 0.0f;
+                    a.lowSpeedAmplitude = a.lowSpeedOffset = 0.0f;
+                }
             } else if (n >= 21) {
-                const float limit = f32At(&m_user[ch][PForceLimit]);
-                a.effectForce = f32At(p + 1) / 100.0f * limit;
+                a.effectForce = f32At(p + 1);
+                a.springZone = std::fabs(f32At(p + 5));
                 a.springCoeff = f32At(p + 9);
+                a.lowSpeedAmplitude = f32At(p + 13);
+                a.lowSpeedOffset = f32At(p + 17);
             }
         }
         replyByte(f, 1);
@@ -442,18 +459,9 @@ void DeviceEmulator::handleFrame(const Frame &f)
     case 0x42:
         if (ch <= 1 && n >= 21) {
             catchUpMotion();
-            Axis &a = m_axis[ch];
-            const float limit = f32At(&m_user[ch][PForceLimit]);
-            const float amp = f32At(p + 1);
-            const float b = f32At(p + 5);
-            const float mode = f32At(p + 17);
-            a.vibAmp = std::fabs(amp) / 100.0f * limit * 0.2f;
-            if (mode > 1.5f)
-                a.vibFreq = 15.0f;          // stick shaker
-            else if (mode > 0.5f)
-                a.vibFreq = 25.0f;          // ground rumble
-            else
-                a.vibFreq = (b >= 1.0f && b <= 60.0f) ? b : 20.0f;
+            const int mode = int(std::lround(f32At(p + 17)));
+            if (mode >= 0 && mode <= 2)
+                startVibration(m_axis[ch], mode, p + 1);
         }
         replyByte(f, 1);
         break;
@@ -488,6 +496,75 @@ float DeviceEmulator::curveForce(int ch, float x) const
     if (x > p2)
         return s2 * p2 + s3 * (x - p2);
     return s2 * x;
+}
+
+float DeviceEmulator::vibrationAmplitude(int ch, int mode) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (mode < 0 || mode > 2)
+        return 0.0f;
+    const Vibration &v = m_axis[ch & 1].vib[mode];
+    return v.left != 0 ? v.amplitude : 0.0f;
+}
+
+void DeviceEmulator::startVibration(Axis &a, int mode, const uint8_t *values)
+{
+    // values: amplitude (N) and three more whose meaning depends on the mode.
+    Vibration &v = a.vib[mode];
+    const float amplitude = std::fabs(f32At(values));
+    const float b = f32At(values + 4), c = f32At(values + 8), d = f32At(values + 12);
+    if (amplitude == 0.0f) {
+        v = Vibration();
+        return;
+    }
+    v.amplitude = amplitude;
+    switch (mode) {
+    case 0: {
+        // b Hz for c cycles: the engine hums on (10000 cycles), a landing
+        // bump is one cycle, long enough to be felt.
+        v.frequency = std::max(1.0f, std::min(100.0f, b));
+        const double cycles = std::max(1.0f, c);
+        v.left = cycles >= 1000 ? -1.0 : std::max(0.3, cycles / v.frequency);
+        v.phase = 0;
+        break;
+    }
+    case 1:
+        // Bumps of random height at d per second (a rougher field gives more).
+        v.frequency = std::max(2.0f, std::min(60.0f, d));
+        v.left = -1.0;
+        break;
+    default:
+        v.frequency = (c >= 1.0f && c <= 100.0f) ? c : 15.0f;
+        v.left = -1.0;
+        break;
+    }
+}
+
+float DeviceEmulator::vibrationForce(Vibration &v, int mode, double dt)
+{
+    if (v.left == 0)
+        return 0.0f;
+    float out;
+    if (mode == 1) {
+        v.untilNext -= dt;
+        if (v.untilNext <= 0) {
+            m_noise = m_noise * 1664525u + 1013904223u;
+            v.level = (float((m_noise >> 8) & 0xFFFF) / 65535.0f * 2.0f - 1.0f) * v.amplitude;
+            v.untilNext += 1.0 / v.frequency;
+        }
+        out = v.level;
+    } else {
+        v.phase += 2.0 * Pi * v.frequency * dt;
+        out = float(v.amplitude * std::sin(v.phase));
+        if (v.left > 0) {
+            // A burst fades out over its length.
+            out *= float(std::min(1.0, v.left / 0.3));
+            v.left = std::max(0.0, v.left - dt);
+            if (v.left == 0)
+                v = Vibration();
+        }
+    }
+    return out;
 }
 
 void DeviceEmulator::catchUpMotion()
@@ -559,7 +636,8 @@ void DeviceEmulator::step(double dt)
                 range = 20.0f;
             const float limit = std::max(1.0f, f32At(r + PForceLimit));
 
-            // Trim: mode 3 follows the autopilot's location, other modes move by speed.
+            // Trim: mode 3 follows the autopilot's location, mode 4 holds the
+            // centre, other modes move at the commanded speed.
             if (a.trimMode == 3) {
                 const float diff = a.trimTarget - a.trim;
                 const float maxStep = float(5.0 * d);
@@ -569,11 +647,19 @@ void DeviceEmulator::step(double dt)
             }
             a.trim = std::max(-range, std::min(range, a.trim));
 
+            // The airspeed spring scales the curve outside its dead zone: -1
+            // leaves the yoke slack there, 0 as the curve, above 0 stiffer.
             const float rel = a.x - a.trim;
-            float spring = -curveForce(c, rel) - a.springCoeff / 100.0f * limit / range * rel;
-            a.phase += 2.0 * Pi * a.vibFreq * d;
-            const float vib = float(a.vibAmp * std::sin(a.phase));
-            float motor = spring + a.inputForce + a.effectForce + vib;
+            const float outside = std::fabs(rel) > a.springZone ? rel - std::copysign(a.springZone, rel) : 0.0f;
+            const float spring = -curveForce(c, rel) - a.springCoeff * curveForce(c, outside);
+            // The low-speed force draws the yoke to its rest point (offset % of the travel).
+            const float rest = a.lowSpeedOffset / 100.0f * range;
+            const float lowSpeed = a.lowSpeedAmplitude / 100.0f * limit
+                                   * std::max(-1.0f, std::min(1.0f, (rest - a.x) / (0.25f * range)));
+            float vib = 0.0f;
+            for (int mode = 0; mode < 3; ++mode)
+                vib += vibrationForce(a.vib[mode], mode, d);
+            float motor = spring + a.inputForce + a.effectForce + lowSpeed + vib;
             motor = std::max(-limit, std::min(limit, motor));
             // Reported as the curve plots it: the load on the hand, not the push.
             a.force = -motor;

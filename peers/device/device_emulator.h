@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -71,6 +72,8 @@ public:
     std::vector<Frame> writtenFrames() const;   // the last frames written (bounded)
     void clearCounters();
     int pendingReplies() const;
+    // Called with every frame the host writes, as it arrives (benchmarks time them).
+    void setWriteObserver(std::function<void(const Frame &)> observer);
     int readsServed() const { return m_reads; }
 
     // Device state, for tests and the demo.
@@ -87,6 +90,8 @@ public:
     // it resists (the sign of the force curve the host plots).
     float commandedForce(int ch) const { return m_axis[ch & 1].force; }
     float trimPosition(int ch) const { return m_axis[ch & 1].trim; }
+    // The amplitude (N) of a running vibration of a 0x42 mode (0, 1, 2), 0 when none runs.
+    float vibrationAmplitude(int ch, int mode) const;
     // Record payloads as the device holds them (sys: 20 bytes, chan: 52 bytes).
     std::array<uint8_t, 20> sysRecord() const { return m_sys; }
     std::array<uint8_t, 52> chanRecord(int ch) const { return m_chan[ch & 1]; }
@@ -97,16 +102,28 @@ public:
     void advance(double seconds);
 
 private:
+    // One vibration the host has started, by its 0x42 mode: 0 a sine burst or
+    // hum (engine, landing bump), 1 ground rumble, 2 stick shaker.
+    struct Vibration {
+        float amplitude = 0;         // N
+        float frequency = 0;         // Hz
+        double left = 0;             // seconds of a burst still to run; < 0 runs on
+        double phase = 0;
+        float level = 0;             // rumble: the current bump
+        double untilNext = 0;        // rumble: time to the next bump
+    };
     struct Axis {
         float x = 0, v = 0;          // position (device units), velocity
         float force = 0;             // force the motor applies (N)
         float inputForce = 0;        // constant force from the host
-        float effectForce = 0;       // effect force (turbulence, bias)
-        float springCoeff = 0;       // extra spring from the effect packet (% of force limit)
-        float vibAmp = 0, vibFreq = 0;
+        // The force effect packet: a constant force (turbulence), the airspeed
+        // spring's coefficient and dead zone, the low-speed force and its rest point.
+        float effectForce = 0;
+        float springCoeff = 0, springZone = 0;
+        float lowSpeedAmplitude = 0, lowSpeedOffset = 0;
+        Vibration vib[3];
         float trim = 0, trimTarget = 0, trimSpeed = 0;
         int trimMode = 2;
-        double phase = 0;
         double handClock = 0;        // the hand's own time: stands still while it pauses
     };
     struct Pending {
@@ -124,6 +141,8 @@ private:
     float curveForce(int ch, float x) const;
     float handForce(int ch, const Axis &a, float range) const;
     float f32At(const uint8_t *p) const;
+    void startVibration(Axis &a, int mode, const uint8_t *values);
+    float vibrationForce(Vibration &v, int mode, double dt);
     void maybeJudgeFirmware();
 
     mutable std::recursive_mutex m_mutex;
@@ -137,6 +156,7 @@ private:
     std::map<uint8_t, int> m_counts;
     int m_total = 0;
     std::deque<Frame> m_written;
+    std::function<void(const Frame &)> m_writeObserver;
     int m_reads = 0;
     int m_flashSaves = 0, m_factoryResets = 0;
     bool m_bootMode = false;

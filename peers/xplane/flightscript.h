@@ -1,6 +1,7 @@
 #pragma once
 // A simple scripted flight for the X-Plane stand-in: taxi, take-off, climb,
-// turn, approach and landing, repeating.
+// cruise, a turn in gusty wind, a power-off stall, approach and landing,
+// repeating; enough to feel every force effect.
 #include <string>
 
 #include "xplanestandin.h"
@@ -11,4 +12,6 @@ struct FlightScript
     // The aircraft t seconds into the loop (t is taken modulo the loop), and
     // the name of the phase.
     static XPlaneAircraft at(double t, std::string *phase = nullptr);
+    // Seconds into the loop at which a phase begins (-1 for no such phase).
+    static double phaseStart(const std::string &phase);
 };

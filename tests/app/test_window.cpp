@@ -213,7 +213,7 @@ void TestWindow::child_firstStart()
     QCOMPARE(w.mirrors.washElevator, 1);
     QCOMPARE(w.mirrors.groundElevator, 1);
     QCOMPARE(w.mirrors.shakerElevator, 1);
-    QCOMPARE(w.mirrors.dynamicForce, 0);
+    QCOMPARE(w.mirrors.dynamicForce, 1);   // set by its box's own slot as the box gets checked
     QCOMPARE(w.mirrors.appliedAutopilot, 0);
 
     // Only the serial display timer runs; nothing was shown.

@@ -113,8 +113,12 @@ private slots:
         QCOMPARE(userByte(0, 8), 0);
         edit(1, 2, "300");
         QCOMPARE(userByte(0, 8), 44);
-        edit(2, 14, "55.5");
-        QVERIFY(userF32(1, 50) == 55.5f && w->defaultSpeed[1] == 55.5f && userByte(0, 8) == 44);
+        edit(1, 14, "55.5");
+        QVERIFY(userF32(0, 50) == 55.5f && w->defaultSpeed[0] == 55.5f && userByte(0, 8) == 44);
+        w->send0x31(0.0f, 1, 0, 0.0f, 0);   // the pitch default speed, whatever the channel
+        float sent;
+        std::memcpy(&sent, emu().writtenFrames().back().data() + 21, 4);
+        QCOMPARE(sent, 55.5f);
         // A row of the system group writes no channel record, and still re-reads.
         const auto before = emu().userChanRecord(0);
         const int writes = emu().framesWritten(0x15), reads = emu().framesWritten(0x14);

@@ -280,7 +280,8 @@ void TestDispatch::resultReplies()
     QCOMPARE(int(w->resultBootImage[5]), 3);
     QCOMPARE(w->firmwareState, 2);
     w->dealWithSerialData();
-    QCOMPARE(closer->boxes, QStringList{QStringLiteral("ERROR/UPgrade Failed")});
+    // The port then closes; offline, its release steps show boxes of their own.
+    QCOMPARE(closer->boxes.filter(QStringLiteral("ERROR/")), QStringList{QStringLiteral("ERROR/UPgrade Failed")});
     QCOMPARE(w->firmwareState, 0);
     w->stopTxTimer();
     w->stopInfoTimer();

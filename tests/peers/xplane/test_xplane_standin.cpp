@@ -39,7 +39,9 @@ void TestXPlaneStandIn::scriptFliesACircuit()
         QVERIFY(std::abs(a.altitudeM - (a.terrainElevationM + h * 0.3048)) < 1e-3);
         lastHeight = h;
     }
-    QCOMPARE(seen, (QStringList{"taxi", "take-off roll", "climb", "turn", "approach", "landing", "roll-out"}));
+    QCOMPARE(seen, (QStringList{"taxi", "take-off roll", "climb", "cruise", "turbulence", "stall", "approach",
+                                "landing", "roll-out"}));
+    QCOMPARE(FlightScript::phaseStart("stall"), 145.0);
     // Parked, airborne in the turn, and back on the ground.
     QCOMPARE(dref(FlightScript::at(0), kIas), 0.0f);
     QVERIFY(dref(FlightScript::at(130), kHeight) > 500.0f);

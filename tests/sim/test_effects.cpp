@@ -1,0 +1,585 @@
+// The force effects through the real window, the emulated device and the
+// X-Plane stand-in: what the effect and trim ticks compute is checked in the
+// frames the device receives.
+#include "windowtest.h"
+
+#include "byteorder.h"
+#include "cxpdata.h"
+#include "flightscript.h"
+#include "setini.h"
+#include "simbridgerecord.h"
+#include "simstate.h"
+#include "xplanestandin.h"
+
+#include <QSettings>
+#include <cmath>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+DeviceEmulator &emu() { return HidStandin::emulator(); }
+
+// A frame as the device received it.
+struct Sent
+{
+    DeviceEmulator::Frame f;
+    int cmd() const { return f[3]; }
+    int len() const { return f[4]; }
+    int ch() const { return f[5]; }
+    int mode() const { return f[6]; }        // 0x31
+    int trimState() const { return f[7]; }   // 0x31
+    float at(int offset) const { return readF32LE(&f[offset]); }
+    float v(int i) const { return at(6 + 4 * i); }   // 0x32, 0x40, 0x42 (whose v(4) is the mode)
+    float location() const { return at(13); }        // 0x31
+};
+
+QVector<Sent> sent(int cmd = -1)
+{
+    QVector<Sent> out;
+    for (const DeviceEmulator::Frame &f : emu().writtenFrames())
+        if (cmd < 0 || f[3] == cmd)
+            out << Sent{f};
+    return out;
+}
+
+// Vibration frames of one group (channel and mode).
+QVector<Sent> group(int ch, float mode)
+{
+    QVector<Sent> out;
+    for (const Sent &s : sent(0x42))
+        if (s.ch() == ch && s.v(4) == mode)
+            out << s;
+    return out;
+}
+
+bool near(float a, float b, float tol = 1e-3f) { return std::fabs(a - b) <= tol; }
+
+const char *const kDref[][2] = {
+    {"ias", "sim/flightmodel/position/indicated_airspeed"},
+    {"vs", "sim/flightmodel/position/vh_ind_fpm"},
+    {"wind", "sim/cockpit2/gauges/indicators/wind_speed_kts"},
+    {"dir", "sim/weather/wind_direction_degt"},
+    {"psi", "sim/flightmodel/position/mag_psi"},
+    {"surface", "sim/flightmodel/ground/surface_texture_type"},
+    {"stall", "sim/cockpit2/annunciators/stall_warning"},
+    {"agl", "sim/cockpit2/gauges/indicators/radio_altimeter_height_ft_pilot"},
+    {"rollratio", "sim/cockpit2/controls/total_roll_ratio"},
+    {"ap", "sim/cockpit/autopilot/autopilot_mode"},
+    {"mark", "sim/flightmodel2/misc/has_crashed"},
+    {"rpm", "sim/cockpit2/engine/indicators/engine_speed_rpm"},
+    {"gear", "sim/flightmodel2/gear/on_ground"},
+    {"etrim", "sim/flightmodel2/controls/elevator_trim"},
+};
+
+using Values = std::map<std::string, std::vector<float>>;
+
+// The engine row keeps X-Plane's length: the reader's room for it follows the replies.
+const Values kAirborne{{"gear", {0, 0, 0}}, {"agl", {1000}}, {"rpm", {0, 0, 0, 0}}, {"wind", {0}}};
+
+} // namespace
+
+class TestEffects : public WindowTest
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void testApplyAndOfflineGuards();
+    void physicsAndEngineNumbers();
+    void turbulenceNumbersAndSensitivity();
+    void landingBumpShakerAndPlausibility();
+    void sendRulesAndDisableSequence();
+    void trimStepsAndAutopilot();
+    void bridgeAutopilotRing();
+    void curveEditorSlopes();
+    void profilesAndNeverSavedProfile();
+    void wholeFlight();
+
+private:
+    void goOnline(bool effects = true);
+    // Puts the values on the stand-in's parked aircraft and waits until the reader has them.
+    void fly(const Values &values, const Values &more = {});
+    void tick(int n = 1);
+    void setBox(const char *name, bool on) { w->findChild<QCheckBox *>(name)->setChecked(on); }
+
+    XPlaneStandIn xp{49009};
+    int marker = 0;
+};
+
+void TestEffects::initTestCase()
+{
+    QVERIFY(openWindow());
+    QVERIFY(xp.start());
+    ui->devicesComboBox_FSimSW->setCurrentText("X-Plane");
+}
+
+void TestEffects::init()
+{
+    startTest();
+}
+
+void TestEffects::cleanup()
+{
+    if (w->portOpenFlag == 1)
+        w->on_pushButton_closePort_clicked();
+    xp.setAircraft(defaultAircraft());
+    // The next test starts from the factory settings.
+    w->ini->loadBaseProfile();
+    w->uiChange();
+    endTest();
+}
+
+void TestEffects::goOnline(bool effects)
+{
+    ui->pushButton_openPort->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w->isOnline() && w->txTimer.isActive(), 2000);
+    QTest::qWait(100);
+    // Live polls would overwrite the device values the tests set.
+    w->stopTxTimer();
+    w->stopInfoTimer();
+    ui->pushButton_connect_Fsim->click();
+    w->stopTrimTimer();
+    if (effects) {
+        ui->btn_test->click();
+        w->effectTimer.stop();   // the tests tick by hand
+    }
+    emu().clearCounters();
+}
+
+void TestEffects::fly(const Values &values, const Values &more)
+{
+    XPlaneAircraft a = defaultAircraft();
+    Values all = values;
+    for (const auto &kv : more)
+        all[kv.first] = kv.second;
+    all["mark"] = {float(++marker)};
+    for (const auto &kv : all)
+        for (const auto &d : kDref)
+            if (kv.first == d[0])
+                a.datarefs[d[1]] = kv.second;
+    xp.setAircraft(a);
+    QTRY_COMPARE(w->xpData->xplaneFields().hasCrashed, float(marker));
+}
+
+void TestEffects::tick(int n)
+{
+    for (int i = 0; i < n; ++i) {
+        w->xpData->publishSimState();
+        w->sendEffect();
+    }
+}
+
+void TestEffects::testApplyAndOfflineGuards()
+{
+    // Offline: Test and the guarded mode buttons refuse and change nothing.
+    ui->btn_test->click();
+    ui->pushButton_yoke_coupled_enable->click();
+    QCOMPARE(closer->boxes, (QStringList{"WARNING|Device Offline", "WARNING|Device Offline"}));
+    QVERIFY(!w->effectTimer.isActive() && w->coupledMode == 0);
+
+    goOnline(false);
+    setBox("AP_enable", false);
+    ui->btn_test->click();
+    QVERIFY(w->effectTimer.isActive() && ui->btn_apply->isEnabled() && !ui->btn_test->isEnabled());
+    // A box changes the effect block only at the next Apply.
+    setBox("AP_enable", true);
+    QCOMPARE(w->effectParams.autopilotEnable, 0);
+    ui->btn_apply->click();
+    QCOMPARE(w->effectParams.autopilotEnable, 1);
+    QCOMPARE(w->mirrors.appliedAutopilot, 1);
+    // A second Test (by program) only reopens the gates.
+    w->effectSend.forceSwitch = 0;
+    w->on_btn_test_clicked();
+    QCOMPARE(w->effectSend.forceSwitch, 1);
+}
+
+void TestEffects::physicsAndEngineNumbers()
+{
+    goOnline();
+    // On the ground below the start speed the low-speed force is 20 x the wash
+    // factor: 0.8 at 1550 rpm, 0.6 at 2600 (idle 600, middle 2500); its offset 24.
+    const Values ground{{"ias", {5}}, {"gear", {1, 1, 1}}};
+    for (auto [rpm, amplitude] : {std::pair{1550.0f, 16.0f}, {2600.0f, 12.0f}, {500.0f, 20.0f}}) {
+        fly(ground, {{"rpm", {rpm, 0, 0, 0}}});
+        emu().clearCounters();
+        tick();
+        const QVector<Sent> f = sent(0x32);
+        QVERIFY(!f.isEmpty() && f[0].ch() == 0);
+        QVERIFY2(near(f[0].v(3), amplitude), qPrintable(QString::number(f[0].v(3))));
+        QCOMPARE(f[0].v(4), 24.0f);
+    }
+    // Between start 10 and middle 30: 10 x factor at 20 knots, nothing above 30.
+    fly(ground, {{"ias", {20}}, {"rpm", {1550, 0, 0, 0}}});
+    emu().clearCounters();
+    tick();
+    QVERIFY(near(sent(0x32)[0].v(3), 8.0f));
+
+    // The pitch spring (30..120 knots, ratio 10): -0.25 at 75, 0.5 at 130, -1.0 at 20; in the air.
+    for (auto [ias, coeff] : {std::pair{75.0f, -0.25f}, {130.0f, 0.5f}, {20.0f, -1.0f}}) {
+        fly(kAirborne, {{"ias", {ias}}});
+        emu().clearCounters();
+        tick();
+        QVERIFY(near(sent(0x32)[0].v(2), coeff));
+        QCOMPARE(sent(0x32)[0].v(1), 1.0f);   // the dead zone passes through
+    }
+
+    // Engine (roll force limit 60, strength 20): no vibration up to 50 rpm,
+    // the start-up shudder below 400, then 6 N at the highest rpm / 70.
+    const struct { std::vector<float> rpms; float out[4]; } engine[] = {
+        {{300, 0, 0, 0}, {60, 5, 2, 20}},
+        {{2100, 2200, 0, 0}, {6, 2200.0f / 70.0f, 10000, 0}},
+        {{0, 0, 0, 45}, {0, 0, 0, 0}},
+    };
+    for (const auto &e : engine) {
+        fly(kAirborne, {{"rpm", e.rpms}});
+        emu().clearCounters();
+        tick();
+        const QVector<Sent> g = group(1, 0.0f);
+        QCOMPARE(g.size(), 1);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(near(g[0].v(i), e.out[i]), qPrintable(QString::number(g[0].v(i))));
+    }
+    QVERIFY(emu().vibrationAmplitude(1, 0) == 0.0f);
+}
+
+void TestEffects::turbulenceNumbersAndSensitivity()
+{
+    setBox("Turbulences_enable_state", true);
+    goOnline();
+    w->userChanReplyImage[1].set_force_limit(40.0f);
+    // 10 knots from 90 degrees off the nose, gain 5, 0..50 %: roll -9.0, pitch 0.
+    const auto after = [&](float knots, float heading, float from, int ch) {
+        fly(kAirborne, {{"wind", {knots}}, {"psi", {heading}}, {"dir", {from}}});
+        emu().clearCounters();
+        tick();
+        float v = NAN;
+        for (const Sent &s : sent(0x32))
+            if (s.ch() == ch)
+                v = s.v(0);
+        return v;
+    };
+    QVERIFY(near(after(10, 0, 90, 1), -9.0f));
+    QVERIFY(near(sent(0x32)[0].v(0), 0.0f));
+
+    // Sensitivity 100 takes a 0.6 knot change (tolerance 0.04); sensitivity 1
+    // holds back 3.9 knots (tolerance 4.0) and takes 4.2.
+    ui->Turbulences_precent_Sensitivity->setValue(100);
+    ui->btn_apply->click();
+    QVERIFY(near(after(10.6f, 0, 90, 1), -9.54f));
+    ui->Turbulences_precent_Sensitivity->setValue(1);
+    ui->btn_apply->click();
+    QVERIFY(std::isnan(after(14.5f, 0, 90, 1)));
+    QVERIFY(near(after(14.8f, 0, 90, 1), -13.32f));
+
+    // Wind from behind pushes the pitch. A NaN heading passes the plausibility
+    // test: the pitch goes out as 0.0, and the channel is not silenced afterwards.
+    QVERIFY(near(after(14.8f, 0, 180, 0), -13.32f));
+    QVERIFY(near(after(14.8f, NAN, 180, 0), 0.0f));
+    QVERIFY(near(after(14.8f, 0, 180, 0), -13.32f));
+}
+
+void TestEffects::landingBumpShakerAndPlausibility()
+{
+    setBox("Stick_user_state", false);
+    goOnline();
+    // A touchdown at 500 ft/min (x 2.699, the 0.125 band of 2 x 120 N x 50 %): one bump.
+    const Values down{{"gear", {1, 1, 1}}, {"vs", {-500}}};
+    fly(down);
+    tick(3);
+    QVector<Sent> bumps = group(0, 0.0f);
+    QCOMPARE(bumps.size(), 2);   // the bump, then its end
+    QVERIFY(near(bumps[0].v(0), float(std::log10(500.0) * 21)));
+    QVERIFY(bumps[0].v(1) == 10.0f && bumps[0].v(2) == 1.0f && bumps[0].v(3) == 0.0f);
+    QCOMPARE(bumps[1].v(0), 0.0f);
+    // The next bump needs a climb first.
+    fly(kAirborne);
+    tick();
+    fly(down);
+    tick(2);
+    QCOMPARE(group(0, 0.0f).size(), 4);
+
+    // The stall warning shakes with half the strength (120 N x 100 %) only above 50 ft.
+    emu().clearCounters();
+    fly(kAirborne, {{"agl", {50}}, {"stall", {1}}});
+    tick();
+    QVERIFY(group(0, 2.0f).isEmpty());
+    fly(kAirborne, {{"agl", {51}}, {"stall", {1}}});
+    tick();
+    QCOMPARE(group(0, 2.0f).size(), 1);
+    QCOMPARE(group(0, 2.0f)[0].v(0), 60.0f);
+    QCOMPARE(emu().vibrationAmplitude(0, 2), 60.0f);
+
+    // Implausible data: "data error" with the last failing code, nothing sent.
+    emu().clearCounters();
+    LogCapture::lines().clear();
+    fly(kAirborne, {{"rpm", {-1, 0, 0, 0}}, {"vs", {70000}}});
+    tick();
+    QCOMPARE(LogCapture::countContaining("data error 8"), 1);
+    QCOMPARE(emu().framesWrittenTotal(), 0);
+    SimState s;
+    s.indicatedAirspeed = 2000.0f;   // a bound itself passes
+    QCOMPARE(effectDataErrorCode(s), 0);
+    s.groundSpeed = -5;
+    QCOMPARE(effectDataErrorCode(s), 7);
+}
+
+void TestEffects::sendRulesAndDisableSequence()
+{
+    goOnline();
+    // A low-speed amplitude of 0.05 is sent once; 0.2 goes on every tick.
+    for (auto [ias, sends] : {std::pair{29.95f, 1}, {29.8f, 3}}) {
+        fly({{"ias", {ias}}, {"gear", {1, 1, 1}}, {"rpm", {0, 0, 0, 0}}});
+        tick();
+        emu().clearCounters();
+        tick(3);
+        QCOMPARE(sent(0x32).size(), sends == 1 ? 0 : 3);
+    }
+    // An unchanged engine goes again on the 21st tick after its last send.
+    fly(kAirborne, {{"rpm", {2400, 0, 0, 0}}});
+    tick();
+    emu().clearCounters();
+    tick(20);
+    QCOMPARE(group(1, 0.0f).size(), 0);
+    tick();
+    QCOMPARE(group(1, 0.0f).size(), 1);
+
+    // Disable: forces released in order, then nothing more.
+    emu().clearCounters();
+    ui->btn_disable->click();
+    QStringList order;
+    for (const Sent &s : sent())
+        order << QString("%1/%2/%3/%4").arg(s.cmd(), 0, 16).arg(s.len()).arg(s.ch()).arg(s.cmd() == 0x42 ? s.v(4) : s.mode());
+    QCOMPARE(order, (QStringList{"32/13/0/0", "32/13/1/0", "42/24/1/0", "42/24/0/1", "42/24/0/2", "42/24/0/0",
+                                 "31/20/0/4", "31/20/1/4", "31/20/0/2", "31/20/1/2"}));
+    QVERIFY(!w->effectTimer.isActive() && w->xpData->active() == 0);
+    emu().clearCounters();
+    QTest::qWait(300);
+    tick();
+    QCOMPARE(emu().framesWrittenTotal(), 0);
+}
+
+void TestEffects::trimStepsAndAutopilot()
+{
+    QCOMPARE(w->trimStepCommand(0.5f, 0.495f, 3), 0.0f);
+    QCOMPARE(w->trimStepCommand(0.5f, 0.48f, 3), -3.0f);
+    QCOMPARE(w->trimStepCommand(1.2f, 1.0f, 3), 0.0f);
+
+    goOnline();
+    // X-Plane autopilot on, demand 6.0 (trim -0.24 x -25), roll demand 7.5 (sent as 4.5):
+    // from the device's pitch position 3.0 the location steps 4.0, 5.0, 6.0.
+    fly(kAirborne, {{"ap", {2}}, {"etrim", {-0.24f}}, {"rollratio", {-0.25f}}});
+    QVector<float> pitch;
+    for (float position : {3.0f, 4.0f, 5.0f}) {
+        w->liveData[0][0] = position;
+        emu().clearCounters();
+        tick();
+        for (const Sent &s : sent(0x31)) {
+            QCOMPARE(s.mode(), 3);
+            if (s.ch() == 0)
+                pitch << s.location();
+            else
+                QCOMPARE(s.location(), 4.5f);
+        }
+    }
+    QCOMPARE(pitch, (QVector<float>{4.0f, 5.0f, 6.0f}));
+    QVERIFY(ui->AP_state->styleSheet().endsWith("green"));
+
+    // The trim tick: with the option "Disable hardware trim on ground" (applied
+    // at Test) a take-off sends one pair with trim state 1, a landing one with 0.
+    w->liveData[0][0] = 0.0f;
+    fly({{"ap", {0}}, {"gear", {1, 1, 1}}});
+    tick();   // the autopilot lets go
+    w->slots_timeOuttxTrimTimer();
+    emu().clearCounters();
+    for (const Values &v : {kAirborne, kAirborne, Values{{"gear", {1, 1, 1}}}, Values{{"gear", {1, 1, 1}}}}) {
+        fly(v);
+        w->slots_timeOuttxTrimTimer();
+    }
+    QStringList pairs;
+    for (const Sent &s : sent(0x31))
+        pairs << QString("%1:%2").arg(s.ch()).arg(s.trimState());
+    QCOMPARE(pairs, (QStringList{"0:1", "1:1", "0:0", "1:0"}));
+}
+
+void TestEffects::bridgeAutopilotRing()
+{
+    ui->devicesComboBox_FSimSW->setCurrentText("MSFS");
+    goOnline();
+    // Averaged demands: a roll demand of 4.0 takes ten ticks to come through.
+    const auto feed = [&](double value50) {
+        // Extra values 47 (roll demand) and 50 (averaged autopilot) have no name in the bridges built here.
+        const std::string d = bridgeDatagram(SimBridgeRecord::MaxValues, 1,
+                                             {{SimBridgeRecord::HeightAboveGround, 1000}, {47, -0.16}, {50, value50}});
+        QVERIFY(w->xpData->takeBridgeDatagram(d.data(), int(d.size())));
+    };
+    feed(1);
+    QVector<float> roll;
+    for (int i = 0; i < 12; ++i) {
+        emu().clearCounters();
+        tick();
+        for (const Sent &s : sent(0x31))
+            if (s.ch() == 1)
+                roll << s.location();
+    }
+    QCOMPARE(roll.size(), 10);
+    QVERIFY(near(roll[0], 0.4f) && near(roll[4], 2.0f) && near(roll[9], 4.0f));
+    // The bridge stops reporting an autopilot: the last demands go with mode 2.
+    feed(0);
+    emu().clearCounters();
+    tick();
+    const QVector<Sent> off = sent(0x31);
+    QCOMPARE(off.size(), 2);
+    QCOMPARE(off[1].mode(), 2);
+    QVERIFY(near(off[1].location(), 4.0f));
+    w->on_pushButton_closePort_clicked();
+    ui->devicesComboBox_FSimSW->setCurrentText("X-Plane");
+}
+
+void TestEffects::curveEditorSlopes()
+{
+    goOnline(false);
+    for (auto [box, value] : {std::pair{ui->pos2, -60}, {ui->pos3, -20}, {ui->pos5, 60}, {ui->foc2, -80},
+                              {ui->foc3, -10}, {ui->foc5, 80}})
+        box->setValue(value);
+    ui->pushButtonFocPos->click();
+    QCOMPARE(ui->pos4->value(), 20.0);
+    QVector<Sent> f = sent(0x40);
+    QVERIFY(f.size() >= 2);   // once directly, then until acknowledged
+    const float expected[5] = {7.21875f, 2.0625f, 7.21875f, -20.0f / 4.125f, 20.0f / 4.125f};
+    for (int i = 0; i < 5; ++i)
+        QVERIFY2(near(f[0].v(i), expected[i], 1e-4f), qPrintable(QString::number(f[0].v(i))));
+    // The device took the curve; a segment without width has slope 1.
+    QVERIFY(near(w->userChanReplyImage[0].slope_2(), 2.0625f));
+    ui->pos2->setValue(-60);
+    ui->pos3->setValue(-60);
+    emu().clearCounters();
+    ui->pushButtonFocPos->click();
+    QCOMPARE(sent(0x40)[0].v(0), 1.0f);
+}
+
+void TestEffects::profilesAndNeverSavedProfile()
+{
+    // Save to Custom 4 and load it back into the widgets.
+    ui->user_conf->setChecked(true);
+    QVERIFY(!ui->defult_conf->isChecked() && ui->conf_save->isEnabled());
+    ui->serial->setCurrentText("4");
+    ui->Motor_spinBox_force->setValue(33);
+    ui->dynamic_ratio->setValue(12.5);
+    ui->conf_save->click();
+    QCOMPARE(closer->boxes.last(), QStringLiteral("Success|Configuration Saved"));
+    QSettings file("Effect.ini", QSettings::IniFormat);
+    QCOMPARE(file.value("4user_Engine/force_precent").toInt(), 33);
+    QCOMPARE(file.value("flag/state").toInt(), 2);
+    QCOMPARE(file.value("serial/num").toString(), QStringLiteral("4"));
+    ui->Motor_spinBox_force->setValue(1);
+    ui->dynamic_ratio->setValue(1);
+    ui->conf_apply->click();
+    QCOMPARE(ui->Motor_spinBox_force->value(), 33);
+    QCOMPARE(ui->dynamic_ratio->value(), 12.5);
+    QCOMPARE(closer->boxes.last(), QStringLiteral("Success|Configuration Loaded"));
+
+    // A file that cannot be written: a warning naming it, and no success.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    rlimit tiny = was;
+    tiny.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    ui->conf_save->click();
+    setrlimit(RLIMIT_FSIZE, &was);
+    QVERIFY(closer->boxes.last().startsWith("WARNING|Could not write "));
+    QVERIFY(closer->boxes.last().endsWith("Effect.ini"));
+
+    // A profile never saved loads zeros; switched on, its effects send finite
+    // values only (a spring without a speed range, a rumble at standstill).
+    ui->serial->setCurrentText("7");
+    ui->conf_apply->click();
+    QCOMPARE(ui->Motor_spinBox_force->value(), 0);
+    QVERIFY(!ui->Motor_checkBox->isChecked() && !ui->dynamic_state->isChecked());
+    for (const char *box : {"Motor_checkBox", "dynamic_state", "Ground_enable_state", "yoke_checkBox",
+                            "Turbulences_enable_state", "Stick_enable_state", "Ground_landing"})
+        setBox(box, true);
+    ui->Ground_take_speed->setValue(65);
+    ui->Ground_precent_max->setValue(15);
+    goOnline();
+    fly({{"gear", {1, 1, 1}}, {"surface", {4}}, {"vs", {-300}}});
+    tick();
+    QCOMPARE(w->effectParams.rumbleOut[3], 0.0f);   // computed as 0, not only sent as 0
+    fly(kAirborne, {{"agl", {100}}});
+    tick();
+    QVERIFY(!sent(0x32).isEmpty());
+    for (const Sent &s : sent())
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(std::isfinite(s.v(i)));
+    QCOMPARE(sent(0x32)[0].v(2), -1.0f);
+    // A standing aircraft rumbles with no frequency (not an infinite one).
+    QVERIFY(!group(0, 1.0f).isEmpty() && group(0, 1.0f)[0].v(0) > 7.0f);
+    QCOMPARE(group(0, 1.0f)[0].v(3), 0.0f);
+
+    ui->defult_conf->setChecked(true);
+    QVERIFY(!ui->user_conf->isChecked() && !ui->conf_save->isEnabled());
+    ui->conf_apply->click();
+    QCOMPARE(ui->Motor_spinBox_force->value(), 20);
+}
+
+void TestEffects::wholeFlight()
+{
+    setBox("Turbulences_enable_state", true);
+    // Open, Test, Connect: the effects and trim run on their own timers.
+    ui->pushButton_openPort->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w->isOnline() && w->txTimer.isActive(), 2000);
+    ui->btn_test->click();
+    ui->pushButton_connect_Fsim->click();
+
+    // Plays a stretch of the scripted circuit at twice its pace.
+    const auto play = [&](const char *phase, double from, double to) {
+        emu().clearCounters();
+        const double start = FlightScript::phaseStart(phase) + from;
+        QElapsedTimer t;
+        t.start();
+        for (double now = start; now < start + to - from; now = start + 2.0 * t.elapsed() / 1000.0) {
+            xp.setAircraft(FlightScript::at(now));
+            QTest::qWait(10);
+        }
+    };
+    play("taxi", 15, 19);
+    QVector<Sent> rumble = group(0, 1.0f);
+    QVERIFY(!rumble.isEmpty() && rumble.last().v(0) > 6.0f);
+    QVERIFY(emu().vibrationAmplitude(0, 1) > 6.0f);
+
+    play("take-off roll", 15, 23);
+    QStringList trimStates;
+    for (const Sent &s : sent(0x31))
+        trimStates << QString::number(s.trimState());
+    QCOMPARE(trimStates, (QStringList{"1", "1"}));
+
+    play("cruise", 0, 8);
+    float spring = NAN;
+    for (const Sent &s : sent(0x32))
+        if (s.ch() == 0)
+            spring = s.v(2);
+    QVERIFY(near(spring, float((0.5 + 1.0) * 80.0 / 90.0 - 1.0), 0.1f));
+
+    play("turbulence", 2, 12);
+    QSet<float> roll;
+    for (const Sent &s : sent(0x32))
+        if (s.ch() == 1)
+            roll << s.v(0);
+    QVERIFY2(roll.size() >= 4, qPrintable(QString::number(roll.size())));
+
+    play("stall", 7, 13);
+    QVERIFY(!group(0, 2.0f).isEmpty() && group(0, 2.0f).last().v(0) > 0.0f);
+
+    play("landing", 2, 8);
+    QVector<Sent> bumps;
+    for (const Sent &s : group(0, 0.0f))
+        if (s.v(0) > 0)
+            bumps << s;
+    QCOMPARE(bumps.size(), 1);
+    QVERIFY(near(bumps[0].v(0), float(std::log10(450.0) * 21)));
+}
+
+QTEST_MAIN(TestEffects)
+#include "test_effects.moc"
