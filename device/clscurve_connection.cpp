@@ -105,9 +105,7 @@ void clscurve::on_pushButton_openPort_clicked()
     // The pitch channel's user record, twice.
     for (int i = 0; i < 2; ++i) {
         payload[0] = 0;
-        setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-        buildUsbFrame(payload);
-        ReciveData();
+        sendPayload(CmdReadUserChanConfig, 1, payload);
     }
 
     on_pushButton_channel_0_clicked();
