@@ -38,13 +38,16 @@ void fillBlock(uint8_t *payload, const QByteArray &image, int index)
 void waitSince(const QElapsedTimer &since, int ms)
 {
     const qint64 end = qint64(ms) * 1000000;
-    const qint64 coarseMs = (end - since.nsecsElapsed()) / 1000000 - 1;
+    // The whole milliseconds left: such a wait ends up to one millisecond
+    // late, which the end's fraction of a millisecond mostly covers.
+    const qint64 coarseMs = (end - since.nsecsElapsed()) / 1000000;
     if (coarseMs > 0)
         delayMs(uint16_t(coarseMs));
+    // No sleep here: a thread's shortest sleep is a whole clock tick on some
+    // systems (15.6 ms on Windows).
     while (since.nsecsElapsed() < end) {
         QCoreApplication::processEvents();
-        if (end - since.nsecsElapsed() > 200000)
-            QThread::usleep(100);
+        QThread::yieldCurrentThread();
     }
 }
 

@@ -35,7 +35,7 @@ void fillBlock(uint8_t *payload, const QByteArray &image, int index);
 // Waits in the event loop until `ms` have passed since `since` started. Timers
 // of the event loop wake on whole milliseconds, so a plain 5 ms wait lasts up
 // to 6 and a transfer of a thousand blocks grows by a tenth: the event loop
-// waits all but the last millisecond, short polls of it the rest.
+// waits all but the last one or two milliseconds, a polling loop the rest.
 void waitSince(const QElapsedTimer &since, int ms);
 
 // How an update ends.
