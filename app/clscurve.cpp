@@ -2,6 +2,8 @@
 #include "ui_clscurve.h"
 
 #include "cxpdata.h"
+#include "debugpane.h"
+#include "livecrosshair.h"
 #include "lockscreenw.h"
 #include "remap.h"
 #include "serialcomm.h"
@@ -50,6 +52,8 @@ clscurve::clscurve(QWidget *parent)
 
     // Form adjustments.
     ui->textEdit_Debug->hide();
+    // It keeps only the latest paragraphs, so a session of hours stays bounded.
+    debugPane = new DebugPane(ui->textEdit_Debug, 500, this);
     ui->updatabar->hide();
     const QString boldSpaced = QStringLiteral("QGroupBox{ font-weight: bold; }");
     for (QWidget *w : {static_cast<QWidget *>(ui->deviceGroupBox_2), static_cast<QWidget *>(ui->deviceGroupBox),
@@ -203,8 +207,13 @@ clscurve::clscurve(QWidget *parent)
 void clscurve::setupCurvePlot()
 {
     QCustomPlot *plot = ui->customplot1;
-    for (int i = 0; i < 8; ++i)
-        plot->addGraph();
+    // Graphs 4 and 5, the live cross-hair, are drawn by an overlay of their own.
+    for (int i = 0; i < 8; ++i) {
+        if (i == 4 || i == 5)
+            LiveCrosshair::addLineGraph(plot);
+        else
+            plot->addGraph();
+    }
     plot->graph(0)->setPen(QPen(Qt::blue));
     QPen dashed;
     dashed.setStyle(Qt::DashLine);
@@ -234,6 +243,7 @@ void clscurve::setupCurvePlot()
 
     plot->graph(0)->rescaleAxes();
     plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectPlottables);
+    liveCrosshair = new LiveCrosshair(plot, plot->graph(4), plot->graph(5));
     plot->replot();
 }
 

@@ -20,6 +20,7 @@
 #include "effectpackets.h"
 #include "effects.h"
 #include "firmwareupdate.h"
+#include "polltimer.h"
 #include "trimautopilot.h"
 #include "usb_hid.h"
 
@@ -43,9 +44,10 @@ struct StatusDecision;
 struct DeviceReply;
 class QLabel;
 class QPushButton;
-class QCPLayer;
 class QFile;
 struct EffectSettings;
+class DebugPane;
+class LiveCrosshair;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
 // reads them. The axis mirrors have no check box on the form and keep their
@@ -184,9 +186,9 @@ public:
     setting *settingPage = nullptr;
 
     // The nine timers, in construction order.
-    QTimer serialDisplayTimer;   // 10 ms, slots_rxDisplayTxt
+    PollTimer serialDisplayTimer; // 10 ms, slots_rxDisplayTxt; held while no serial bytes are announced
     QTimer txTimer;              // live-data poll, 1000 / send rate ms, slots_timeOutTx
-    QTimer replyPollTimer;       // 1 ms, dealWithSerialData
+    PollTimer replyPollTimer;    // 1 ms, dealWithSerialData; held while no bytes wait
     QTimer simPollTimer;         // 16 ms, slots_timeOutxplane
     QTimer txInforTimer;         // 500 ms, slots_timeOuttxInforTimer
     QTimer trimTimer;            // 16 ms, slots_timeOuttxTrimTimer
@@ -266,6 +268,8 @@ public:
     int32_t serialBurstTicks = 0;
     QTime serialLastRx;
     QTextStream *serialTextStream = nullptr;
+    // The hex log of received bytes in `textEdit_Debug`.
+    DebugPane *debugPane = nullptr;
 
     // Reply images kept by the dispatcher.
     uint8_t resultSaveImage[8] = {};       // first eight bytes of the last 0x11 / 0x16 reply
@@ -348,7 +352,7 @@ private:
     // What the live display last drew (channel, scaled position, force, trim).
     int32_t liveDrawnChannel = -1;
     double liveDrawn[3] = {};
-    QCPLayer *liveLayer = nullptr;
+    LiveCrosshair *liveCrosshair = nullptr;
 public:
 
     // ===================================================================

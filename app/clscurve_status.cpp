@@ -7,6 +7,7 @@
 #include "devicestatus.h"
 #include "remap.h"
 #include "setconf.h"
+#include "widgetupdates.h"
 
 #include <QAbstractItemModel>
 #include <QDebug>
@@ -18,24 +19,6 @@
 
 // One latch per fault for the whole run.
 static FaultLatches faultLatches;
-
-namespace {
-// Status replies repeat the same state several times a second: a style sheet
-// set again re-polishes the lamp and a text set again repaints its label, so
-// only changes are applied.
-void setStyleIfChanged(QWidget *w, const QString &style)
-{
-    if (w->styleSheet() != style)
-        w->setStyleSheet(style);
-}
-
-template <typename W>
-void setTextIfChanged(W *w, const QString &text)
-{
-    if (w->text() != text)
-        w->setText(text);
-}
-}
 
 bool clscurve::applyStatusDecision(const StatusDecision &d, QLabel *lamp, QLabel *text)
 {

@@ -4,10 +4,10 @@
 #include <QAbstractItemView>
 #include <QDebug>
 #include <QMessageBox>
-#include <QTextDocument>
 #include <cstring>
 
 #include "clscurve.h"
+#include "debugpane.h"
 #include "remap.h"
 #include "setconf.h"
 #include "setini.h"
@@ -17,12 +17,6 @@
 #include "rxbuffer.h"
 #include "serialcomm.h"
 #include "ui_clscurve.h"
-
-namespace {
-// The debug pane gets a paragraph on every poll tick that finds bytes; keep
-// only the latest ones so a session of hours stays bounded in memory.
-constexpr int kDebugHistoryBlocks = 500;
-}
 
 QByteArray clscurve::appendCrc16(QByteArray &data)
 {
@@ -43,23 +37,26 @@ void clscurve::ReciveData(int delaytime)
         emit linkLost();
     }
     appendLinkReply(bytes);
+    if (!deviceRxBuffer.isEmpty())
+        replyPollTimer.resume();
 }
 
 void clscurve::dealWithSerialData()
 {
-    if (deviceRxBuffer.isEmpty())
+    if (deviceRxBuffer.isEmpty()) {
+        // Nothing to cut until a read appends bytes, which resumes the ticks.
+        replyPollTimer.holdTicks();
         return;
+    }
     const QByteArray buf = deviceRxBuffer;
-
-    QTextDocument *doc = ui->textEdit_Debug->document();
-    if (doc->maximumBlockCount() != kDebugHistoryBlocks)
-        doc->setMaximumBlockCount(kDebugHistoryBlocks);
-    ui->textEdit_Debug->append(QString::fromLatin1(buf.toHex()));
+    debugPane->append(buf, DebugPane::Compact);
 
     const StreamCut cut = cutStreamFrame(buf, linkCheckedFront());
     if (cut.status == StreamCut::Incomplete)
         return;
     dropRxFront(cut.consumed);
+    if (deviceRxBuffer.isEmpty())
+        replyPollTimer.holdTicks();   // the last frame waiting: no empty tick needed to notice
     receivedCrc = cut.receivedCrc;
     if (cut.status == StreamCut::BadCrc) {
         qDebug("CRC ERR");
@@ -253,12 +250,15 @@ void clscurve::slots_serialRxCallback()
 {
     serialRxPending = true;
     serialLastRx = QTime::currentTime();
+    serialDisplayTimer.resume();
 }
 
 void clscurve::slots_rxDisplayTxt()
 {
-    if (!serialRxPending)
+    if (!serialRxPending) {
+        serialDisplayTimer.holdTicks();   // until the port announces bytes
         return;
+    }
     disconnect(baseSerial, &QSerialPort::readyRead, this, &clscurve::slots_serialRxCallback);
     QByteArray bytes;
     baseSerial->readAllInto(bytes);
@@ -273,11 +273,11 @@ void clscurve::slots_rxDisplayTxt()
     }
     if (!serialBurst.isEmpty()) {
         deviceRxBuffer = serialBurst;
-        const QString hex = QString::fromLatin1(serialBurst.toHex(' ').toUpper());
+        replyPollTimer.resume();
         if (settingShownFlag == 1)
-            ui->textEdit_Debug->append(hex);
+            debugPane->append(serialBurst, DebugPane::SpacedUpper);
         if (serialTextStream)
-            *serialTextStream << hex;
+            *serialTextStream << QString::fromLatin1(serialBurst.toHex(' ').toUpper());
     }
     // A quiet tick ends the burst (an empty one too, so the port is listened to again).
     serialBurst.clear();
@@ -289,6 +289,7 @@ void clscurve::slots_rxDisplayTxt()
 void clscurve::readSerialData(QByteArray data)
 {
     deviceRxBuffer.append(data);
+    replyPollTimer.resume();
 }
 
 QByteArray clscurve::hexStringToBytes(const QString &text)

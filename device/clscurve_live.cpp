@@ -6,6 +6,8 @@
 #include "ui_clscurve.h"
 
 #include "forcecurve.h"
+#include "livecrosshair.h"
+#include "widgetupdates.h"
 
 #include <QAbstractItemModel>
 #include <qcustomplot.h>
@@ -70,35 +72,20 @@ void clscurve::plotLivePoint()
     liveDrawn[1] = v.force;
     liveDrawn[2] = v.trim;
 
-    // A text set again repaints its field: the trim, and often the force, stay put.
-    if (ui->lineEdit_pos_0->text() != v.positionText)
-        ui->lineEdit_pos_0->setText(v.positionText);
-    if (ui->lineEdit_com_force_0->text() != v.forceText)
-        ui->lineEdit_com_force_0->setText(v.forceText);
-    if (ui->lineEdit_trim_pos_0->text() != v.trimText)
-        ui->lineEdit_trim_pos_0->setText(v.trimText);
+    // The trim, and often the force, stay put.
+    setTextIfChanged(ui->lineEdit_pos_0, v.positionText);
+    setTextIfChanged(ui->lineEdit_com_force_0, v.forceText);
+    setTextIfChanged(ui->lineEdit_trim_pos_0, v.trimText);
 
-    // The cross-hair moves to the plot's buffered top layer, so a live point
-    // redraws two lines instead of the whole plot (and adds no paint buffer).
-    if (!liveLayer) {
-        liveLayer = plot->layer(QStringLiteral("overlay"));
-        if (!liveLayer) {
-            plot->addLayer(QStringLiteral("overlay"));
-            liveLayer = plot->layer(QStringLiteral("overlay"));
-        }
-        liveLayer->setMode(QCPLayer::lmBuffered);
-        plot->graph(4)->setLayer(liveLayer);
-        plot->graph(5)->setLayer(liveLayer);
-        plot->replot(QCustomPlot::rpRefreshHint);
-    }
     // The two lines keep their two points; only the coordinates change, in
-    // place, so a live point allocates nothing.
+    // place, so a live point allocates nothing. The plot shows them with its
+    // next frame.
     setTwoPoints(plot->graph(4), v.position, 250.0, v.position, -250.0);
     setTwoPoints(plot->graph(5), 100.0, v.force, -100.0, v.force);
     if (axesChanged)
-        plot->replot(QCustomPlot::rpRefreshHint);
+        liveCrosshair->replotAll();
     else
-        liveLayer->replot();
+        liveCrosshair->requestFrame();
 }
 
 void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *record)
@@ -146,5 +133,5 @@ void clscurve::updateDeviceLiveDisplays()
     QLineEdit *const edits[2][3] = {{ui->l21, ui->l22, ui->l23}, {ui->l24, ui->l25, ui->l26}};
     for (int ch = 0; ch < 2; ++ch)
         for (int i = 0; i < 3; ++i)
-            edits[ch][i]->setText(QString::number(double(liveData[ch][i]), 'f', 5));
+            setTextIfChanged(edits[ch][i], QString::number(double(liveData[ch][i]), 'f', 5));
 }

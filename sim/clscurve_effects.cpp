@@ -7,6 +7,7 @@
 #include "cxpdata.h"
 #include "setini.h"
 #include "simstate.h"
+#include "widgetupdates.h"
 
 #include <QDebug>
 
@@ -79,9 +80,7 @@ void clscurve::slots_Effect_AP()
 {
     const AutopilotOutcome out = autopilotTick(chosenSimState(), simulatorChoice, bridgeSimState.extraValues,
                                                liveData[0][0], trimAutopilot);
-    const QString &lamp = out.engaged ? lampGreen : lampYellow;
-    if (ui->AP_state->styleSheet() != lamp)
-        ui->AP_state->setStyleSheet(lamp);
+    setStyleIfChanged(ui->AP_state, out.engaged ? lampGreen : lampYellow);
     for (int i = 0; i < out.count; ++i)
         send0x31(0.0f, out.calls[i].channel, out.calls[i].state, out.calls[i].location, 1);
 }

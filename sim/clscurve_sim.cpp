@@ -7,6 +7,7 @@
 #include "cxpdata.h"
 #include "setini.h"
 #include "simstate.h"
+#include "widgetupdates.h"
 
 #include <QMessageBox>
 #include <cmath>
@@ -73,14 +74,11 @@ void clscurve::slots_timeOutxplane()
     // The X-Plane record in every mode.
     currentGroundSpeed = static_cast<float>(xpSimState.groundSpeed);
     simConnected = xpData->isSimConnected();
-    if (simConnected) {
-        ui->label_flightSimLed->setStyleSheet(lampGreen);
-        ui->label_flightSimConState->setText(QStringLiteral("Flight Sim Connected"));
-    } else {
-        ui->label_flightSimLed->setStyleSheet(lampYellow);
-        ui->label_flightSimConState->setText(QStringLiteral("Flight Sim Not Connected"));
-    }
-    ui->lineEdit_airplane_speed->setText(QString::asprintf("%.2f", currentGroundSpeed));
+    // Every 16 ms: only what changes is applied.
+    setStyleIfChanged(ui->label_flightSimLed, simConnected ? lampGreen : lampYellow);
+    setTextIfChanged(ui->label_flightSimConState, simConnected ? QStringLiteral("Flight Sim Connected")
+                                                               : QStringLiteral("Flight Sim Not Connected"));
+    setTextIfChanged(ui->lineEdit_airplane_speed, QString::asprintf("%.2f", currentGroundSpeed));
     updateLiveDisplays();
 }
 
@@ -119,24 +117,24 @@ void clscurve::updateLiveDisplays()
         ui->LCD_gs->display(fixed(s->groundSpeed, 0));
         ui->LCD_airspeed->display(fixed(s->indicatedAirspeed, 0));
 
-        ui->l1->setText(fixed(s->indicatedAirspeed, 5));
-        ui->l2->setText(fixed(s->angleOfAttack, 5));
-        ui->l3->setText(fixed(s->engineRpm, 5));
-        ui->l4->setText(fixed(s->heightAboveGround, 5));
-        ui->l5->setText(fixed(s->stallWarning, 5));
-        ui->l6->setText(fixed(s->surfaceType, 5));
-        ui->l7->setText(fixed(s->magneticHeading, 5));
-        ui->l8->setText(fixed(s->windSpeed, 5));
-        ui->l9->setText(fixed(s->windDirection, 5));
-        ui->l10->setText(fixed(s->groundSpeed, 5));
-        ui->l11->setText(fixed(s->autopilotMode, 5));
-        ui->l12->setText(fixed(s->pitchRatio, 5));
-        ui->l13->setText(fixed(s->rollRatio, 5));
-        ui->l14->setText(fixed(s->verticalSpeed, 5));
-        ui->l16->setText(fixed(s->elevatorTrim, 5));
-        ui->l17->setText(fixed(s->aileronTrim, 5));
+        setTextIfChanged(ui->l1, fixed(s->indicatedAirspeed, 5));
+        setTextIfChanged(ui->l2, fixed(s->angleOfAttack, 5));
+        setTextIfChanged(ui->l3, fixed(s->engineRpm, 5));
+        setTextIfChanged(ui->l4, fixed(s->heightAboveGround, 5));
+        setTextIfChanged(ui->l5, fixed(s->stallWarning, 5));
+        setTextIfChanged(ui->l6, fixed(s->surfaceType, 5));
+        setTextIfChanged(ui->l7, fixed(s->magneticHeading, 5));
+        setTextIfChanged(ui->l8, fixed(s->windSpeed, 5));
+        setTextIfChanged(ui->l9, fixed(s->windDirection, 5));
+        setTextIfChanged(ui->l10, fixed(s->groundSpeed, 5));
+        setTextIfChanged(ui->l11, fixed(s->autopilotMode, 5));
+        setTextIfChanged(ui->l12, fixed(s->pitchRatio, 5));
+        setTextIfChanged(ui->l13, fixed(s->rollRatio, 5));
+        setTextIfChanged(ui->l14, fixed(s->verticalSpeed, 5));
+        setTextIfChanged(ui->l16, fixed(s->elevatorTrim, 5));
+        setTextIfChanged(ui->l17, fixed(s->aileronTrim, 5));
         if (s == &bridgeSimState)
-            ui->SoftHeight->setText(fixed(s->heightAboveGround, 2));
+            setTextIfChanged(ui->SoftHeight, fixed(s->heightAboveGround, 2));
     }
     updateDeviceLiveDisplays();
 }

@@ -419,8 +419,11 @@ void TestDispatch::debugPaneHistoryIsBounded()
     deviceRxBuffer = QByteArray("\xAE\x01\x07", 3);   // a partial frame: shown on every tick
     for (int i = 0; i < 2000; ++i)
         w->dealWithSerialData();
+    // The pane is hidden; what it shows once shown.
+    w->form()->textEdit_Debug->show();
     QVERIFY(w->form()->textEdit_Debug->document()->blockCount() <= 500);
     QCOMPARE(w->form()->textEdit_Debug->document()->lastBlock().text(), QStringLiteral("ae0107"));
+    w->form()->textEdit_Debug->hide();
 }
 
 void TestDispatch::serialHelpers()
