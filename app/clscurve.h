@@ -19,6 +19,7 @@
 #include "device_records.h"
 #include "effectpackets.h"
 #include "effects.h"
+#include "firmwareupdate.h"
 #include "polltimer.h"
 #include "trimautopilot.h"
 #include "usb_hid.h"
@@ -43,6 +44,7 @@ struct StatusDecision;
 struct DeviceReply;
 class QLabel;
 class QPushButton;
+class QFile;
 struct EffectSettings;
 class DebugPane;
 class LiveCrosshair;
@@ -315,6 +317,12 @@ public:
 
 private:
     void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
+    // Sets the frame header (this window's device id) and sends the payload.
+    void sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload);
+    // The same, then one reply read.
+    void sendPayload(uint8_t command, uint8_t length, const uint8_t *payload);
+    // Sends once directly, then again through the acknowledged resend.
+    void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
     void onDeviceAnswered();
     void onLinkLost();
     void pollBothChannels(uint8_t command);
@@ -434,7 +442,6 @@ private:
     // The record of the simulator choice, and the force limits the device last reported.
     const SimState &chosenSimState() const;
     ForceLimits forceLimits() const;
-    void sendPayload(uint8_t command, uint8_t length, const uint8_t *payload);
     // A check box's state as a stored switch: 1 checked, else 0.
     void storeSwitch(int state, int32_t *mirror, int32_t *field);
     void showEngineType(bool jet);
@@ -476,6 +483,15 @@ public slots:
     void on_pushButton_2_clicked();
     void on_Ini_rename_clicked();
 
+public:
+    // Asks every device id from 1 to 254 for the device information in turn.
+    void scanDeviceIds();
+
+private:
+    // Writes a changed copy of the pitch user record, stores it in flash and
+    // reads it back.
+    void writePitchRemap(UART_set_chan_config_t &copy);
+
     // ===================================================================
     // Profiles and dialogs
     // ===================================================================
@@ -500,8 +516,20 @@ public slots:
     void on_pushButton_startUpdate_clicked();
     void on_pushButton_loadFireware_clicked();
     void slots_timeOutUpdateFireware();
+    void updata_start();
 
 public:
     int32_t firmwareState = 0;
-    int32_t firmwareBlockCount = 0;
+    int32_t firmwareBlockCount = 0;   // ticks spent in the current state
+    QFile *firmwareFile = nullptr;    // the chosen image, kept open (a child of the window)
+    // Status byte of the last 0x18 reply (ready, invalid, success), cleared once acted on.
+    uint8_t firmwareStatus() const { return resultBootImage[DeviceFrame::OffPayload]; }
+    void clearFirmwareStatus() { resultBootImage[DeviceFrame::OffPayload] = 0; }
+
+private:
+    void sendFirmwareImage();
+    void showFirmwareOutcome(Firmware::Outcome outcome);
+    // Back to idle: the outcome's box and log line, then the update's end.
+    void finishFirmwareUpdate(Firmware::Outcome outcome);
+    void endFirmwareUpdate();
 };

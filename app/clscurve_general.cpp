@@ -3,11 +3,13 @@
 #include "ui_clscurve.h"
 
 #include "lockscreenw.h"
+#include "loghandler.h"
 #include "setconf.h"
 #include "setting.h"
 #include "treemodel.h"
 
 #include <QDebug>
+#include <QMessageBox>
 #include <QTime>
 
 // ---- parameter tree ---------------------------------------------------------
@@ -65,14 +67,16 @@ void clscurve::setConfInit()
 
 void clscurve::ExitMode()
 {
-    static const uint8_t noPayload[DeviceFrame::MaxPayload] = {};
-    txFrame[DeviceFrame::OffStart] = DeviceFrame::Start;
-    txFrame[DeviceFrame::OffDeviceId] = deviceId;
-    txFrame[DeviceFrame::OffCommand] = CmdLeaveBoot;
-    txFrame[DeviceFrame::OffLength] = 0;
-    buildUsbFrame(noPayload);
+    // No online guard (a device in its boot loader may never report two
+    // channels), but there must be a device to send to.
+    if (!mainDevice) {
+        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Device Offline"));
+        return;
+    }
+    uint8_t noPayload[DeviceFrame::MaxPayload] = {};
+    sendDeviceCommand(CmdLeaveBoot, 0, noPayload);
     ui->ExitBoot->setEnabled(false);
-    qDebug() << "ExitBootMode" << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    qDebug() << "ExitBootMode" << eventTimeText();
 }
 
 void clscurve::on_ExitBoot_clicked()

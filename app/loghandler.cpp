@@ -231,3 +231,8 @@ void LogHandler::removeExpiredLogs()
             QFile::remove(entry.absoluteFilePath());
     }
 }
+
+QString eventTimeText()
+{
+    return QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+}

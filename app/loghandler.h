@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTimer>
 
+// The time that follows a device or fault event in its log line ("hh:mm:ss").
+QString eventTimeText();
+
 class LogHandler : public QObject
 {
     Q_OBJECT

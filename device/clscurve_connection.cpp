@@ -24,6 +24,24 @@ void clscurve::setTxHeader(uint8_t id, uint8_t command, uint8_t length)
     txFrame[DeviceFrame::OffLength] = length;
 }
 
+void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload)
+{
+    setTxHeader(deviceId, command, length);
+    buildUsbFrame(payload);
+}
+
+void clscurve::sendPayload(uint8_t command, uint8_t length, const uint8_t *payload)
+{
+    sendDeviceCommand(command, length, payload);
+    ReciveData();
+}
+
+void clscurve::sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload)
+{
+    sendDeviceCommand(command, length, payload);
+    jiaoyanchongfa(payload);
+}
+
 void clscurve::on_pushButton_openPort_clicked()
 {
     errorCount = 1;
@@ -87,9 +105,7 @@ void clscurve::on_pushButton_openPort_clicked()
     // The pitch channel's user record, twice.
     for (int i = 0; i < 2; ++i) {
         payload[0] = 0;
-        setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-        buildUsbFrame(payload);
-        ReciveData();
+        sendPayload(CmdReadUserChanConfig, 1, payload);
     }
 
     on_pushButton_channel_0_clicked();
@@ -140,6 +156,12 @@ void clscurve::on_pushButton_closePort_clicked()
         explicit Guard(bool &f) : flag(f) { flag = true; }
         ~Guard() { flag = false; }
     } guard(closing);
+
+    // A firmware transfer in progress ends with the port: its tick and its
+    // block loop find state 0 and stop.
+    stopFirmwareTimerIfActive();
+    firmwareState = 0;
+    firmwareBlockCount = 0;
 
     if (portOpenFlag == 0 && !replyPollTimer.isActive()) {
         // Already closed (the search giving up after a manual close): nothing
@@ -208,9 +230,7 @@ void clscurve::pollBothChannels(uint8_t command)
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     for (uint8_t ch = 0; ch < 2; ++ch) {
         payload[0] = ch;
-        setTxHeader(deviceId, command, 1);
-        buildUsbFrame(payload);
-        ReciveData();
+        sendPayload(command, 1, payload);
     }
 }
 
@@ -259,9 +279,7 @@ void clscurve::selectChannel(int n)
 
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     payload[0] = uint8_t(n);
-    setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-    buildUsbFrame(payload);
-    jiaoyanchongfa(payload);
+    sendAcknowledged(CmdReadUserChanConfig, 1, payload);
     ReciveData();
 }
 
@@ -297,15 +315,11 @@ void clscurve::doConfigureUpdate_chan(int)
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     for (uint8_t ch = 0; ch < 2; ++ch) {
         payload[0] = ch;
-        setTxHeader(deviceId, CmdReadUserChanConfig, 1);
-        buildUsbFrame(payload);
-        jiaoyanchongfa(payload);
+        sendAcknowledged(CmdReadUserChanConfig, 1, payload);
         ReciveData();
     }
     payload[0] = 0;
-    setTxHeader(deviceId, CmdDeviceInfo, 0);
-    buildUsbFrame(payload);
-    jiaoyanchongfa(payload);
+    sendAcknowledged(CmdDeviceInfo, 0, payload);
     ReciveData();
 
     startTxTimer();

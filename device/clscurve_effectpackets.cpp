@@ -11,13 +11,6 @@
 
 #include <qcustomplot.h>
 
-void clscurve::sendPayload(uint8_t command, uint8_t length, const uint8_t *payload)
-{
-    setTxHeader(deviceId, command, length);
-    buildUsbFrame(payload);
-    ReciveData();
-}
-
 void clscurve::send0x31(float speed, int chn, int state, float location, int datasource)
 {
     const UART_set_channel_switch_t record =
@@ -138,9 +131,7 @@ void clscurve::sendFocPos()
     forceCurveRecord.set_channel(uint8_t(currentChannel));
     uint8_t payload[DeviceFrame::MaxPayload] = {};
     std::copy(forceCurveRecord.payload(), forceCurveRecord.payload() + ForceCurvePacket::PayloadLength, payload);
-    setTxHeader(deviceId, CmdForceCurve, ForceCurvePacket::PayloadLength);
-    buildUsbFrame(payload);
-    jiaoyanchongfa(payload);
+    sendAcknowledged(CmdForceCurve, ForceCurvePacket::PayloadLength, payload);
     ReciveData();
 }
 

@@ -59,13 +59,63 @@ void DeviceEmulator::reset()
     m_reads = 0;
     m_flashSaves = m_factoryResets = 0;
     m_bootMode = false;
-    m_firmwareBlocks = m_firmwareBytes = 0;
+    m_firmwareBlocks = 0;
+    m_firmware.clear();
     m_firmwareGap = false;
     m_firmwareJudged = true;
     m_manualClock = false;
     m_clock = std::chrono::steady_clock::now();
     m_time = 0;
     m_noise = 12345;
+}
+
+void DeviceEmulator::restart()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_sys = m_flashSys;
+    for (int c = 0; c < 2; ++c) {
+        m_chan[c] = m_flashChan[c];
+        m_user[c] = m_flashUser[c];
+        m_axis[c] = Axis();
+    }
+    m_queue.clear();
+}
+
+namespace {
+constexpr size_t FirmwareHeader = 12;
+const uint8_t FirmwareMagic[4] = {'K', 'V', 'F', 'W'};
+}
+
+std::vector<uint8_t> DeviceEmulator::makeFirmwareImage(size_t bodyBytes, uint32_t seed)
+{
+    std::vector<uint8_t> image(FirmwareHeader + bodyBytes, 0);
+    std::memcpy(image.data(), FirmwareMagic, 4);
+    putU32(&image[4], uint32_t(bodyBytes));
+    uint32_t x = seed ? seed : 1;
+    for (size_t i = 0; i < bodyBytes; ++i) {
+        x = x * 1664525u + 1013904223u;
+        image[FirmwareHeader + i] = uint8_t(x >> 24);
+    }
+    const uint16_t crc = modbus(image.data() + FirmwareHeader, bodyBytes);
+    image[8] = uint8_t(crc & 0xFF);
+    image[9] = uint8_t(crc >> 8);
+    return image;
+}
+
+bool DeviceEmulator::firmwareImageValid(const std::vector<uint8_t> &r)
+{
+    if (r.size() < FirmwareHeader || std::memcmp(r.data(), FirmwareMagic, 4) != 0)
+        return false;
+    const size_t body = size_t(r[4]) | (size_t(r[5]) << 8) | (size_t(r[6]) << 16) | (size_t(r[7]) << 24);
+    if (body > r.size() - FirmwareHeader)
+        return false;
+    return modbus(r.data() + FirmwareHeader, body) == uint16_t(r[8] | (r[9] << 8));
+}
+
+std::vector<uint8_t> DeviceEmulator::firmwareReceived() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_firmware;
 }
 
 // Factory records, also in flash, and the yoke at rest.
@@ -302,6 +352,8 @@ void DeviceEmulator::handleFrame(const Frame &f)
         replyByte(f, 1);
         break;
     case 0x18:
+        if (m_behaviour.bootLoaderSilent)
+            break;
         if (n == 0) {
             if (m_behaviour.bootEntryFails) {
                 replyByte(f, 0);
@@ -309,7 +361,8 @@ void DeviceEmulator::handleFrame(const Frame &f)
             }
             // Entry, or (already in boot mode) the start of a transfer.
             m_bootMode = true;
-            m_firmwareBlocks = m_firmwareBytes = 0;
+            m_firmwareBlocks = 0;
+            m_firmware.clear();
             m_firmwareGap = false;
             m_firmwareJudged = true;
             replyByte(f, 1);
@@ -318,11 +371,16 @@ void DeviceEmulator::handleFrame(const Frame &f)
                 replyByte(f, 0);
                 break;
             }
+            // A block lands where its index puts it; an index out of turn
+            // (a wrapped or lost block) spoils the image.
             const int index = p[0] | (p[1] << 8);
             if (index != int(m_firmwareBlocks & 0xFFFF))
                 m_firmwareGap = true;
+            const size_t at = size_t(index) * 55;
+            if (m_firmware.size() < at + 55)
+                m_firmware.resize(at + 55, 0);
+            std::memcpy(&m_firmware[at], p + 2, 55);
             ++m_firmwareBlocks;
-            m_firmwareBytes += 55;
             m_firmwareJudged = false;
             m_lastBlock = std::chrono::steady_clock::now();
             m_lastBlockReq = f;
@@ -420,7 +478,7 @@ void DeviceEmulator::maybeJudgeFirmware()
     if (std::chrono::steady_clock::now() - m_lastBlock < std::chrono::milliseconds(100))
         return;
     m_firmwareJudged = true;
-    const bool ok = m_firmwareBlocks > 0 && !m_firmwareGap && !m_behaviour.rejectFirmware;
+    const bool ok = !m_firmwareGap && !m_behaviour.rejectFirmware && firmwareImageValid(m_firmware);
     replyByte(m_lastBlockReq, ok ? 3 : 2);
     if (ok)
         m_bootMode = false;   // the new firmware starts

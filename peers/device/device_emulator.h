@@ -35,7 +35,8 @@ public:
         int systemState = 0;                  // 0x43 system state (0 ok, 1 timeout, 2 self test, 3 boot)
         int axisState[2] = {0, 0};            // 0x43 axis state per channel
         bool rejectFirmware = false;          // judge any image invalid (status 2)
-        bool bootEntryFails = false;          // answer boot-mode entry with status 0
+        bool bootEntryFails = false;          // answer boot-mode entry and start with status 0
+        bool bootLoaderSilent = false;        // the boot loader never answers 0x18
         bool readWaits = true;                // an empty read sleeps its time-out (capped)
         bool recordWrites = true;             // keep written frames for inspection
         bool pilotHand = false;               // a simulated hand moves the yoke (the demo)
@@ -45,6 +46,16 @@ public:
 
     // Back to power-on state: factory records, no queue, default behaviour.
     void reset();
+    // Power cycle: the working records come back from flash; behaviour, counters
+    // and boot mode stay.
+    void restart();
+
+    // A firmware image the boot loader accepts: a 12-byte header ("KVFW", the
+    // body length u32, the body's CRC-16/MODBUS u16, two zero bytes) and a body
+    // of pseudo-random bytes. The boot loader judges the bytes it received
+    // (zero padding after the body is allowed).
+    static std::vector<uint8_t> makeFirmwareImage(size_t bodyBytes, uint32_t seed = 1);
+    static bool firmwareImageValid(const std::vector<uint8_t> &received);
 
     Behaviour &behaviour() { return m_behaviour; }
 
@@ -73,6 +84,7 @@ public:
     int flashSaves() const { return m_flashSaves; }
     int factoryResets() const { return m_factoryResets; }
     int firmwareBlocks() const { return int(m_firmwareBlocks); }
+    std::vector<uint8_t> firmwareReceived() const;   // the image as the blocks placed it
     float position(int ch) const { return m_axis[ch & 1].x; }
     // The force the device holds against the hand, signed like the deflection
     // it resists (the sign of the force curve the host plots).
@@ -149,7 +161,7 @@ private:
     int m_flashSaves = 0, m_factoryResets = 0;
     bool m_bootMode = false;
     long m_firmwareBlocks = 0;
-    long m_firmwareBytes = 0;
+    std::vector<uint8_t> m_firmware;
     bool m_firmwareGap = false;
     bool m_firmwareJudged = true;
     std::chrono::steady_clock::time_point m_lastBlock;

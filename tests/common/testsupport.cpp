@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -38,31 +39,26 @@ void ModalCloser::poll()
             boxes << w->windowTitle();
     }
     if (m_since.elapsed() >= holdMs.value(boxes.last(), 0)) {
-        w->close();
+        auto *box = qobject_cast<QMessageBox *>(w);
+        auto *dialog = qobject_cast<QFileDialog *>(w);
+        QAbstractButton *answer =
+            box && answers.contains(boxes.last()) ? box->button(QMessageBox::StandardButton(answers.value(boxes.last())))
+                                                  : nullptr;
+        const QString file = dialog && !files.isEmpty() ? files.takeFirst() : QString();
+        if (answer) {
+            answer->click();
+        } else if (!file.isEmpty()) {
+            // The dialog leaves a focused name field as it is.
+            if (QWidget *focused = QApplication::focusWidget())
+                focused->clearFocus();
+            dialog->selectFile(file);
+            static_cast<QDialog *>(dialog)->done(QDialog::Accepted);   // accept() itself can stall on the dialog's own checks
+        } else {
+            w->close();
+        }
         // The next box may be built at the same address.
         m_current = nullptr;
     }
-}
-
-FileDialogAnswer::FileDialogAnswer(QObject *parent)
-    : QObject(parent)
-{
-    connect(&m_timer, &QTimer::timeout, this, [this] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        titles << dialog->windowTitle();
-        if (path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        // The dialog leaves a focused name field as it is.
-        if (QWidget *focused = QApplication::focusWidget())
-            focused->clearFocus();
-        dialog->selectFile(path);
-        static_cast<QDialog *>(dialog)->done(QDialog::Accepted);   // no overwrite question
-    });
-    m_timer.start(5);
 }
 
 QStringList &LogCapture::lines()

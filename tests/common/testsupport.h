@@ -14,13 +14,17 @@
 class QWidget;
 
 // Closes every modal box after holdMs and records "title<separator>text"
-// (a modal widget that is not a message box: its title).
+// (a modal widget that is not a message box: its title). A box named in
+// answers gets that button pressed instead; a file dialog takes the next
+// path of files (an empty path, or none left, cancels it).
 class ModalCloser : public QObject
 {
 public:
     explicit ModalCloser(QObject *parent = nullptr, QChar separator = QLatin1Char('|'));
     QStringList boxes;
     QHash<QString, int> holdMs; // "title|text" -> how long to leave it open
+    QHash<QString, int> answers; // "title|text" -> QMessageBox::StandardButton to press
+    QStringList files;
     int count(const QString &entry) const { return boxes.count(entry); }
 
 private:
@@ -30,20 +34,6 @@ private:
     QTimer m_timer;
     QWidget *m_current = nullptr;
     QElapsedTimer m_since;
-};
-
-// Answers every file dialog that opens: selects `path` and accepts it without
-// an overwrite question, or cancels when `path` is empty. A ModalCloser must
-// leave such dialogs open (give their titles a long holdMs).
-class FileDialogAnswer : public QObject
-{
-public:
-    explicit FileDialogAnswer(QObject *parent = nullptr);
-    QString path;
-    QStringList titles;   // of the dialogs answered, in order
-
-private:
-    QTimer m_timer;
 };
 
 // Collects every log line of the process.

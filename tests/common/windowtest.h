@@ -40,6 +40,24 @@ protected:
         closer = nullptr;
     }
 
+    // Opens the port and waits until the device is online and the read flow
+    // of the online transition has ended.
+    void openOnline()
+    {
+        ui->pushButton_openPort->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->isOnline(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->txTimer.isActive() && w->txInforTimer.isActive(), 2000);
+        QTest::qWait(150);
+    }
+    // For cleanup: closes what the test left open; a search still running
+    // would give up in the next test.
+    void closeIfOpen()
+    {
+        if (w->portOpenFlag == 1 || w->replyPollTimer.isActive())
+            w->on_pushButton_closePort_clicked();
+        w->stopSearchDeviceTimerIfActive();
+    }
+
     clscurve *w = nullptr;
     Ui::clscurve *ui = nullptr;
     ModalCloser *closer = nullptr;

@@ -29,7 +29,6 @@ private slots:
     void generalTabScreenshot();
 
 private:
-    void openOnline();
     QStringList activeDeviceTimers() const;
 };
 
@@ -46,10 +45,7 @@ void TestConnection::init()
 
 void TestConnection::cleanup()
 {
-    if (w->portOpenFlag == 1 || w->replyPollTimer.isActive())
-        w->on_pushButton_closePort_clicked();
-    if (w->searchDeviceTimer.isActive())
-        w->stopSearchDeviceTimer();
+    closeIfOpen();
     endTest();
 }
 
@@ -61,15 +57,6 @@ QStringList TestConnection::activeDeviceTimers() const
     if (w->txInforTimer.isActive()) l << "info";
     if (w->searchDeviceTimer.isActive()) l << "search";
     return l;
-}
-
-void TestConnection::openOnline()
-{
-    ui->pushButton_openPort->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w->isOnline(), 2000);
-    // Let the read flow of the online transition finish.
-    QTRY_VERIFY_WITH_TIMEOUT(w->txTimer.isActive() && w->txInforTimer.isActive(), 2000);
-    QTest::qWait(150);
 }
 
 void TestConnection::openWithNoDevice()

@@ -1,0 +1,306 @@
+// Configuration commands and the firmware update through the real window and
+// the emulated device: saved writes across a power cycle, the factory reset's
+// confirmation, the parameter-table edit, the remap, offline refusals, and
+// whole transfers with the boot loader's verdicts, time-outs and cut-offs.
+#include "windowtest.h"
+
+#include "firmwareupdate.h"
+#include "remap.h"
+#include "setconf.h"
+
+#include <QMessageBox>
+#include <functional>
+
+namespace {
+DeviceEmulator &emu() { return HidStandin::emulator(); }
+// A byte or float of a user record as the device holds it, by image offset.
+int userByte(int ch, int offset) { return emu().userChanRecord(ch)[size_t(offset - 5)]; }
+float userF32(int ch, int offset)
+{
+    float f;
+    std::memcpy(&f, emu().userChanRecord(ch).data() + offset - 5, 4);
+    return f;
+}
+QByteArray bytesOf(const std::vector<uint8_t> &v) { return QByteArray(reinterpret_cast<const char *>(v.data()), int(v.size())); }
+QByteArray image(size_t body, uint32_t seed = 1) { return bytesOf(DeviceEmulator::makeFirmwareImage(body, seed)); }
+QString writeFile(const QString &name, const QByteArray &content)
+{
+    QFile f(name);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(content);
+    return QFileInfo(f).absoluteFilePath();
+}
+// The firmware blocks written since the counters were cleared.
+std::vector<DeviceEmulator::Frame> blocks()
+{
+    std::vector<DeviceEmulator::Frame> out;
+    for (const auto &f : emu().writtenFrames())
+        if (f[3] == 0x18 && f[4] == 57)
+            out.push_back(f);
+    return out;
+}
+}
+
+class TestConfigFirmware : public WindowTest
+{
+    Q_OBJECT
+    // Chooses the file through the profile dialog's signal and the file dialog.
+    void load(const QString &path)
+    {
+        closer->files << path;
+        emit w->setConf->loadFirmware();
+    }
+    bool polling() const { return w->txTimer.isActive() && w->txInforTimer.isActive() && w->trimTimer.isActive(); }
+
+private slots:
+    void initTestCase() { QVERIFY(openWindow()); }
+    void init() { startTest(); LogCapture::lines().clear(); }
+    void cleanup() { closeIfOpen(); endTest(); }
+
+    void savedWritesSurviveRestartAndFactoryReset()
+    {
+        openOnline();
+        UART_set_chan_config_t rec = w->chanSetImage[1];
+        rec.set_damping_variable(1.25f);
+        w->doConfigWrite_uart_user_chan(1, &rec);
+        ui->pushButton_saveConfigure->click();
+        rec.set_damping_variable(9.0f);   // written, not saved
+        w->doConfigWrite_uart_user_chan(1, &rec);
+        QCOMPARE(userF32(1, 42), 9.0f);
+        emu().restart();
+        ui->pushButton_loadConfigure->click();
+        QTRY_COMPARE(w->userChanReplyImage[1].damping_variable(), 1.25f);
+        QCOMPARE(closer->count("Success|Profile Saved"), 1);
+        // The settings page's channel write takes the channel from its argument.
+        UART_set_chan_config_t chan = w->chanSetImage[0];
+        chan.set_force_limit(77.0f);
+        w->doConfigWrite_uart_chan(1, &chan);
+        w->doConfigureUpdate(1);
+        QTRY_COMPARE(w->chanReplyImage[1].force_limit(), 77.0f);
+        // The profile dialog's change writes both channels and saves them.
+        w->setConf->chanConfig[0].set_inertia_variable(0.75f);
+        emit w->setConf->confSend(1);
+        QVERIFY(userF32(0, 46) == 0.75f && userF32(1, 42) == 1.25f && emu().flashSaves() == 2);
+        QCOMPARE(LogCapture::countContaining("ChangeForceConf"), 1);
+
+        // The factory reset asks first: No sends nothing, Yes restores and closes.
+        ui->pushButton_FactoryReset->click();
+        QCOMPARE(closer->boxes.last(), QStringLiteral("Please Confirm|Confirm Factory Restore?"));
+        QCOMPARE(emu().framesWritten(0x17), 0);
+        closer->answers.insert("Please Confirm|Confirm Factory Restore?", QMessageBox::Yes);
+        ui->pushButton_FactoryReset->click();
+        QTRY_COMPARE(closer->count("Success|Factory Reset Successful"), 1);
+        QVERIFY(w->portOpenFlag == 0 && userF32(1, 42) == 0.5f);
+        QCOMPARE(LogCapture::countContaining("FactoryReset"), 1);
+        // The settings page's erase goes out before the device has answered.
+        emu().behaviour().channelCountOverride = 3;
+        ui->pushButton_openPort->click();
+        const int resets = emu().framesWritten(0x17);
+        w->doConfigureUpdate(3);
+        QCOMPARE(emu().framesWritten(0x17), resets + 1);
+    }
+
+    void parameterTableEdits()
+    {
+        openOnline();
+        const auto edit = [&](int group, int row, const QString &text) {
+            w->treeParentRow = group;
+            w->treeRow = row;
+            ui->lineEdit_send_value->setText(text);
+            ui->pushButton_send_value->click();
+        };
+        edit(1, 2, "12.5");
+        QCOMPARE(userByte(0, 8), 0);
+        edit(1, 2, "300");
+        QCOMPARE(userByte(0, 8), 44);
+        edit(1, 14, "55.5");
+        QVERIFY(userF32(0, 50) == 55.5f && w->defaultSpeed[0] == 55.5f && userByte(0, 8) == 44);
+        w->send0x31(0.0f, 1, 0, 0.0f, 0);   // the pitch default speed, whatever the channel
+        float sent;
+        std::memcpy(&sent, emu().writtenFrames().back().data() + 21, 4);
+        QCOMPARE(sent, 55.5f);
+        // A row of the system group writes no channel record, and still re-reads.
+        const auto before = emu().userChanRecord(0);
+        const int writes = emu().framesWritten(0x15), reads = emu().framesWritten(0x14);
+        edit(0, 0, "9");
+        QCOMPARE(emu().framesWritten(0x15), writes);
+        QVERIFY(emu().framesWritten(0x14) > reads && emu().userChanRecord(0) == before && closer->boxes.isEmpty());
+    }
+
+    void remapConflictsAndWrites()
+    {
+        openOnline();   // the device's buttons: master 1, trim up 2, trim down 3
+        w->keyRemap();
+        QVERIFY(w->remapWindow->isVisible() && w->remapWindow->parentWidget() == w);
+        const QList<QPair<std::function<void()>, QString>> conflicts = {
+            {[&] { w->sendKeyRemap(0x0707); }, "Remap button assignment"},
+            {[&] { w->sendKeyRemap(0x0104); }, "Trim Up conflict with button assignment"},
+            {[&] { w->sendKeyRemap(0x0401); }, "Trim Down conflict with button assignment"},
+            {[&] { w->sendRemap(2); }, "Button assigned conflicts with trim up"},
+            {[&] { w->sendRemap(3); }, "Button assigned conflicts with trim down"},
+        };
+        for (const auto &c : conflicts) {
+            closer->boxes.clear();
+            c.first();
+            QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
+        }
+        QCOMPARE(emu().framesWritten(0x15), 0);
+        emit w->remapWindow->masterkey(9);
+        emit w->remapWindow->saveKeySet(0x0708);
+        QVERIFY(userByte(0, 54) == 9 && userByte(0, 55) == 7 && userByte(0, 56) == 8 && emu().flashSaves() == 2);
+        QTRY_COMPARE(w->remapWindow->trimUpButton, 7u);
+        w->remapWindow->hide();
+    }
+
+    void offlinePressesOneBoxNothingSent()
+    {
+        UART_set_sys_config_t sys;
+        UART_set_chan_config_t chan;
+        const QList<std::function<void()>> presses = {
+            [&] { ui->pushButton_saveConfigure->click(); }, [&] { ui->pushButton_FactoryReset->click(); },
+            [&] { ui->pushButton_loadConfigure->click(); }, [&] { w->doConfigWrite_uart_u32(&sys); },
+            [&] { w->doConfigWrite_uart_chan(0, &chan); }, [&] { w->doConfigWrite_uart_user_chan(0, &chan); },
+            [&] { w->confGet(); }, [&] { w->confChange(1); }, [&] { w->keyRemap(); },
+            [&] { w->sendKeyRemap(0x0708); }, [&] { w->sendRemap(9); }, [&] { w->doConfigureUpdate(1); },
+            [&] { w->ExitMode(); }, [&] { w->on_pushButton_startUpdate_clicked(); },
+        };
+        // Closed, then opened on no device (the port flag set, no handle).
+        for (bool openFailed : {false, true}) {
+            emu().behaviour().present = !openFailed;
+            if (openFailed)
+                ui->pushButton_openPort->click();
+            for (int i = 0; i < presses.size(); ++i) {
+                closer->boxes.clear();
+                presses[i]();
+                QVERIFY2(closer->boxes == QStringList{"WARNING|Device Offline"}, qPrintable(QString::number(i)));
+            }
+            QVERIFY(emu().framesWrittenTotal() == 0 && !w->txTimer.isActive());
+        }
+    }
+
+    void bootModeEntryAndExit()
+    {
+        openOnline();
+        ui->ReadyUpdata->click();   // the box is closed: No
+        QVERIFY(emu().framesWritten(0x18) == 0 && w->isOnline());
+        closer->answers.insert("Please Confirm|Please Confirm", QMessageBox::Yes);
+        ui->ReadyUpdata->click();
+        QVERIFY(emu().framesWritten(0x18) == 1 && emu().bootMode() && w->portOpenFlag == 0);
+        QCOMPARE(closer->count("Success|Please restart the device!"), 1);
+        QCOMPARE(LogCapture::countContaining("Ready TO Update"), 1);
+        // Reopened, the device reports its boot loader; leaving it is one frame.
+        openOnline();
+        QTRY_VERIFY(ui->ExitBoot->isEnabled());
+        ui->ExitBoot->click();
+        QVERIFY(emu().framesWritten(0x19) == 1 && !emu().bootMode() && !ui->ExitBoot->isEnabled());
+    }
+
+    void updateVerdicts()
+    {
+        QVERIFY(Firmware::blockCount(110) == 2 && Firmware::imageFits(65536LL * 55));
+        const QByteArray fw = image(99);   // 111 bytes: three blocks, the last one byte and 54 zeros
+        openOnline();
+        load(writeFile("fw111.bin", fw));
+        QCOMPARE(closer->count("File Loaded Successfully|File Name: fw111.bin   File Size: 0.11KB"), 1);
+        // A second Start after a finished update sends the file again from its start.
+        for (int run = 1; run <= 2; ++run) {
+            emu().clearCounters();
+            w->on_pushButton_startUpdate_clicked();
+            QVERIFY(!polling());
+            QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), run, 3000);
+            const auto sent = blocks();
+            QVERIFY(sent.size() == 3 && sent[0][5] == 0 && sent[1][5] == 1 && sent[2][5] == 2 && sent[2][6] == 0);
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[2][8]), 54), QByteArray(54, 0));
+            QCOMPARE(bytesOf(emu().firmwareReceived()).left(111), fw);
+            QVERIFY(w->firmwareState == 0 && polling() && ui->updatabar->isHidden());
+        }
+        QCOMPARE(LogCapture::countContaining("Update-Device Update Success"), 2);
+
+        QByteArray spoilt = fw;
+        spoilt[100] = char(spoilt[100] ^ 1);
+        load(writeFile("spoilt.bin", spoilt));
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("ERROR|Invalid Firmware"), 1, 3000);
+        QCOMPARE(LogCapture::countContaining("Update\u2014\u2014File is invalid"), 1);
+
+        emu().behaviour().bootEntryFails = true;   // the loader answers the start with 0
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("ERROR|UPgrade Failed"), 1, 3000);
+        QTRY_COMPARE(w->portOpenFlag, 0);
+        QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+    }
+
+    void startTimesOut()
+    {
+        emu().behaviour().bootLoaderSilent = true;
+        openOnline();
+        QElapsedTimer t;
+        w->on_pushButton_startUpdate_clicked();
+        t.start();
+        w->firmwareBlockCount = 290;   // as after 29 s of ticks: eleven to go
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("ERROR|Response Timeout"), 1, 3000);
+        QVERIFY2(t.elapsed() > 900 && t.elapsed() < 2000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(LogCapture::countContaining("Update\u2014Device Not Answer"), 1);
+        QVERIFY(polling());
+        // The port closed while that box is open: nothing is started behind it.
+        closer->holdMs.insert("ERROR|Response Timeout", 200);
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (w->portOpenFlag == 1 && closer->count("ERROR|Response Timeout") == 2)
+                w->on_pushButton_closePort_clicked();
+        });
+        watch.start(5);
+        w->on_pushButton_startUpdate_clicked();
+        w->firmwareBlockCount = 299;
+        QTRY_COMPARE(w->portOpenFlag, 0);
+        QTest::qWait(300);
+        QVERIFY(!w->txTimer.isActive() && !w->trimTimer.isActive());
+    }
+
+    void transfersCutShortOrRefused()
+    {
+        const QByteArray first = image(11000);   // 201 blocks
+        const QString second = writeFile("second.bin", image(10, 2));
+        openOnline();
+        // A file chosen during the transfer: the transfer goes on with its image.
+        load(writeFile("first.bin", first));
+        QTimer::singleShot(300, this, [&] { load(second); });
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), 1, 6000);
+        QVERIFY(bytesOf(emu().firmwareReceived()).left(first.size()) == first && w->firmwareFile->fileName() == second);
+        // Close Port in the middle stops the blocks.
+        load(writeFile("first.bin", first));
+        emu().clearCounters();
+        QTimer::singleShot(400, this, [&] { w->on_pushButton_closePort_clicked(); });
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(w->portOpenFlag, 0, 3000);
+        QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        const size_t stopped = blocks().size();
+        QTest::qWait(300);
+        QVERIFY(stopped > 0 && stopped < 201 && blocks().size() == stopped);
+
+        // An empty image sends no block; no file fails; one past the index range
+        // is refused before anything is sent.
+        openOnline();
+        emu().clearCounters();
+        load(writeFile("empty.bin", QByteArray()));
+        QCOMPARE(closer->count("File Loaded Successfully|File Name: empty.bin   File Size: 0.00KB"), 1);
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE(w->firmwareState, 4);
+        QVERIFY(blocks().empty());
+        delete w->firmwareFile;
+        w->firmwareFile = nullptr;
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("ERROR|Upgrade Failed"), 1, 3000);
+        load(writeFile("big.bin", QByteArray(int(Firmware::MaxImageBytes) + 1, 0)));
+        emu().clearCounters();
+        w->on_pushButton_startUpdate_clicked();
+        QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
+        QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        emit w->setConf->loadFirmware();   // cancelled
+        QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
+    }
+};
+
+QTEST_MAIN(TestConfigFirmware)
+#include "test_config_firmware.moc"
