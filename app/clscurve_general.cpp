@@ -108,14 +108,16 @@ void clscurve::doChannel_Configure_cls_ask(int channel, int, int, float, int)
 }
 
 // ---- slots that reach nothing -------------------------------------------------
+// Kept because the interface declares them; no control or timer is connected to
+// them, so they deliberately do nothing.
 
-void clscurve::OnConnectUDP() {}
-void clscurve::OnConnectKorvelCLS() {}
-void clscurve::onSTOP_send() {}
-void clscurve::doUdpShowData() {}
-void clscurve::onspare_send() {}
-void clscurve::OnChangeChannel() {}
-void clscurve::onCommandWord_send() {}
+void clscurve::OnConnectUDP() { /* connected to nothing */ }
+void clscurve::OnConnectKorvelCLS() { /* connected to nothing */ }
+void clscurve::onSTOP_send() { /* connected to nothing */ }
+void clscurve::doUdpShowData() { /* connected to nothing */ }
+void clscurve::onspare_send() { /* connected to nothing */ }
+void clscurve::OnChangeChannel() { /* connected to nothing */ }
+void clscurve::onCommandWord_send() { /* connected to nothing */ }
 void clscurve::onAftLimit_send() { emit sendFocPosWrite(); }
 void clscurve::onCable_send() { emit sendFocPosWrite(); }
 void clscurve::onAft_send() { emit sendFocPosWrite(); }

@@ -1,6 +1,7 @@
 #include "setting.h"
 #include "ui_setting.h"
 
+#include "configcommands.h"
 #include "deviceprofilecsv.h"
 #include "profilefiles.h"
 #include "treemodel.h"
@@ -12,8 +13,6 @@ namespace {
 // Top-level rows of the tree: the system record, then channel 0 and 1.
 constexpr int kSystemGroup = 0;
 constexpr int kSystemRows = 4;
-constexpr int kChannelRows = 15;
-constexpr int kByteRows = 4;   // channel rows 0-3 are the bytes at 6-9, the rest floats
 }
 
 setting::setting(QWidget *parent)
@@ -99,11 +98,8 @@ void setting::showChanImage(int chan)
 {
     const UART_set_chan_config_t &image = chanImage[chan];
     const QModelIndex group = model->index(chan + 1, 0);
-    for (int row = 0; row < kChannelRows; ++row) {
-        const QString text = row < kByteRows ? QString::number(image.paramByte(row))
-                                             : QString::number(double(image.floatValue(row - kByteRows)), 'f', 2);
-        model->setData(model->index(row, 1, group), text, Qt::EditRole);
-    }
+    for (int row = 0; row < ChannelRowCount; ++row)
+        model->setData(model->index(row, 1, group), channelRowText(image, row), Qt::EditRole);
 }
 
 // ---- one value out ----------------------------------------------------------------
@@ -142,10 +138,7 @@ void setting::onSendConfigure()
             return;
         }
         UART_set_chan_config_t record = chanImage[chan];
-        if (selectedRow >= 0 && selectedRow < kByteRows)
-            record.set_paramByte(selectedRow, uint8_t(text.toUInt()));
-        else if (selectedRow >= kByteRows && selectedRow < kChannelRows)
-            record.set_floatValue(selectedRow - kByteRows, text.toFloat());
+        setChannelRowFromText(record, selectedRow, text);
         emit send_uart_Config_chan(uint8_t(chan), &record);
     }
 }

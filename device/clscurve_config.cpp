@@ -199,9 +199,15 @@ void clscurve::on_pushButton_clicked()
     qDebug() << "wdadadad";
 }
 
-void clscurve::on_pushButton_2_clicked() {}
+void clscurve::on_pushButton_2_clicked()
+{
+    // A spare button of the form: pressing it does nothing.
+}
 
-void clscurve::on_Ini_rename_clicked() {}
+void clscurve::on_Ini_rename_clicked()
+{
+    // The rename button of the form has no action; pressing it does nothing.
+}
 
 void clscurve::scanDeviceIds()
 {

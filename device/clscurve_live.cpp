@@ -5,6 +5,7 @@
 #include "clscurve.h"
 #include "ui_clscurve.h"
 
+#include "configcommands.h"
 #include "forcecurve.h"
 #include "livecrosshair.h"
 #include "widgetupdates.h"
@@ -97,12 +98,8 @@ void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *re
     if (QAbstractItemModel *model = treeModel) {
         const QModelIndex group = model->index(chan + 1, 0);
         if (group.isValid()) {
-            for (int row = 0; row < 4; ++row)
-                model->setData(model->index(row, 1, group), QString::number(record->paramByte(row)),
-                               Qt::EditRole);
-            for (int row = 4; row < 15; ++row)
-                model->setData(model->index(row, 1, group),
-                               QString::number(double(record->floatValue(row - 4)), 'f', 2), Qt::EditRole);
+            for (int row = 0; row < ChannelRowCount; ++row)
+                model->setData(model->index(row, 1, group), channelRowText(chanSetImage[chan], row), Qt::EditRole);
         }
     }
 

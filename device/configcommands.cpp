@@ -13,6 +13,13 @@ bool setChannelRowFromText(UART_set_chan_config_t &record, int row, const QStrin
     return false;
 }
 
+QString channelRowText(const UART_set_chan_config_t &record, int row)
+{
+    if (row < ChannelByteRows)
+        return QString::number(record.paramByte(row));
+    return QString::number(double(record.floatValue(row - ChannelByteRows)), 'f', 2);
+}
+
 QString keyPairConflict(uint16_t keySet, uint32_t master)
 {
     const uint8_t up = trimUpOf(keySet);

@@ -14,6 +14,8 @@ constexpr int ChannelByteRows = 4;
 constexpr int ChannelRowCount = 15;
 constexpr int DefaultSpeedRow = 14;
 bool setChannelRowFromText(UART_set_chan_config_t &record, int row, const QString &text);
+// The text a parameter row shows: the byte in decimal, a float with two decimals.
+QString channelRowText(const UART_set_chan_config_t &record, int row);
 
 // The warning a remap choice meets, or an empty text when it can be sent.
 // A key set carries the trim-up button in its high byte, trim-down in its low.
