@@ -5,6 +5,8 @@
 #include "debugpane.h"
 #include "livecrosshair.h"
 #include "lockscreenw.h"
+#include "opaquefield.h"
+#include "pagedisplay.h"
 #include "remap.h"
 #include "serialcomm.h"
 #include "setconf.h"
@@ -63,6 +65,12 @@ clscurve::clscurve(QWidget *parent)
                        static_cast<QWidget *>(ui->serialPortGroupBox_11), static_cast<QWidget *>(ui->deviceGroupBox_5),
                        static_cast<QWidget *>(ui->deviceGroupBox_6), static_cast<QWidget *>(ui->deviceGroupBox_7)})
         w->setStyleSheet(boldSpaced);
+    // The live numbers change many times a second; they repaint alone, and
+    // those of the simulator page only while it is in view.
+    for (QWidget *w : {ui->lineEdit_pos_0, ui->lineEdit_com_force_0, ui->lineEdit_trim_pos_0, ui->lineEdit_Temperature})
+        OpaqueField::attach(w);
+    parameterPage = new PageDisplay(ui->tab, [this] { writeParameterTable(); }, this);
+    simulatorPage = new PageDisplay(ui->tab_6, [this] { writeGroundHeight(); }, this);
     ui->label_69->hide();
     ui->comboBox_port->hide();
     ui->pushButton_searchPort->hide();

@@ -47,6 +47,7 @@ class QPushButton;
 class QFile;
 struct EffectSettings;
 class DebugPane;
+class PageDisplay;
 class LiveCrosshair;
 
 // The effect check boxes as last set (1 checked, 0 not), in the order Apply
@@ -353,6 +354,19 @@ private:
     int32_t liveDrawnChannel = -1;
     double liveDrawn[3] = {};
     LiveCrosshair *liveCrosshair = nullptr;
+    // The values of the simulator page's numbers as of the last simulator
+    // poll, written to the page while it is in view and when it comes into
+    // view: the parameter table (simulator record and device rows) and the
+    // Prepar3D ground height.
+    void writeParameterTable();
+    void writeGroundHeight();
+    SimState parameterSim;
+    bool parameterSimSeen = false;
+    float parameterDevice[2][3] = {};
+    float groundHeight = 0.0f;
+    bool groundHeightSeen = false;
+    PageDisplay *parameterPage = nullptr;
+    PageDisplay *simulatorPage = nullptr;
 public:
 
     // ===================================================================

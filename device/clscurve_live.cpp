@@ -8,10 +8,12 @@
 #include "configcommands.h"
 #include "forcecurve.h"
 #include "livecrosshair.h"
+#include "pagedisplay.h"
 #include "widgetupdates.h"
 
 #include <QAbstractItemModel>
 #include <qcustomplot.h>
+#include <cstring>
 #include <utility>
 
 void clscurve::applyCurveAxes(int channel)
@@ -127,8 +129,7 @@ void clscurve::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *re
 
 void clscurve::updateDeviceLiveDisplays()
 {
-    QLineEdit *const edits[2][3] = {{ui->l21, ui->l22, ui->l23}, {ui->l24, ui->l25, ui->l26}};
-    for (int ch = 0; ch < 2; ++ch)
-        for (int i = 0; i < 3; ++i)
-            setTextIfChanged(edits[ch][i], QString::number(double(liveData[ch][i]), 'f', 5));
+    // The parameter table's device rows, unscaled.
+    std::memcpy(parameterDevice, liveData, sizeof parameterDevice);
+    parameterPage->refresh();
 }

@@ -5,6 +5,7 @@
 #include "ui_clscurve.h"
 
 #include "cxpdata.h"
+#include "pagedisplay.h"
 #include "setini.h"
 #include "simstate.h"
 #include "widgetupdates.h"
@@ -111,12 +112,28 @@ void clscurve::updateLiveDisplays()
             aoa = s->extraValues[5];
             rpm = s->extraValues[6];
         }
+        // A number display lays out nothing and repaints only when seen.
         ui->LCD->display(fixed(s->engineRpm, 0));
         ui->LCD_AoA->display(fixed(aoa, 0));
         ui->LCD_rpm->display(fixed(rpm, 0));
         ui->LCD_gs->display(fixed(s->groundSpeed, 0));
         ui->LCD_airspeed->display(fixed(s->indicatedAirspeed, 0));
 
+        parameterSim = *s;
+        parameterSimSeen = true;
+        if (s == &bridgeSimState) {
+            groundHeight = s->heightAboveGround;
+            groundHeightSeen = true;
+            simulatorPage->refresh();
+        }
+    }
+    updateDeviceLiveDisplays();
+}
+
+void clscurve::writeParameterTable()
+{
+    if (parameterSimSeen) {
+        const SimState *s = &parameterSim;
         setTextIfChanged(ui->l1, fixed(s->indicatedAirspeed, 5));
         setTextIfChanged(ui->l2, fixed(s->angleOfAttack, 5));
         setTextIfChanged(ui->l3, fixed(s->engineRpm, 5));
@@ -133,8 +150,15 @@ void clscurve::updateLiveDisplays()
         setTextIfChanged(ui->l14, fixed(s->verticalSpeed, 5));
         setTextIfChanged(ui->l16, fixed(s->elevatorTrim, 5));
         setTextIfChanged(ui->l17, fixed(s->aileronTrim, 5));
-        if (s == &bridgeSimState)
-            setTextIfChanged(ui->SoftHeight, fixed(s->heightAboveGround, 2));
     }
-    updateDeviceLiveDisplays();
+    QLineEdit *const edits[2][3] = {{ui->l21, ui->l22, ui->l23}, {ui->l24, ui->l25, ui->l26}};
+    for (int ch = 0; ch < 2; ++ch)
+        for (int i = 0; i < 3; ++i)
+            setTextIfChanged(edits[ch][i], fixed(double(parameterDevice[ch][i]), 5));
+}
+
+void clscurve::writeGroundHeight()
+{
+    if (groundHeightSeen)
+        setTextIfChanged(ui->SoftHeight, fixed(groundHeight, 2));
 }

@@ -1,10 +1,17 @@
 // The window's ways of doing less while it shows the same: a poll timer that
 // sleeps while it has nothing to do, the debug pane written only when it can
-// be seen, and the live cross-hair drawn at most once per screen refresh.
+// be seen, the live cross-hair drawn at most once per screen refresh, and live
+// fields that repaint without the group boxes behind them.
 #include "debugpane.h"
 #include "livecrosshair.h"
+#include "opaquefield.h"
 #include "polltimer.h"
 
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTabWidget>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QtTest>
@@ -85,6 +92,40 @@ struct CrosshairPlot {
     }
 };
 
+// A live field as the main window holds it: in a styled group box in a group
+// box on a tab page; the screen's pixels of the window.
+struct FieldWindow {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *e) override { paints += e->type() == QEvent::Paint; return false; }
+    } counter;   // of the inner group box
+    QWidget window;
+    QGroupBox *inner = nullptr;
+    QLineEdit *field = nullptr;
+
+    explicit FieldWindow(bool opaque)
+    {
+        auto *tabs = new QTabWidget(&window);
+        auto *page = new QWidget;
+        tabs->addTab(page, QStringLiteral("General"));
+        auto *outer = new QGroupBox(QStringLiteral("Console"), page);
+        inner = new QGroupBox(QStringLiteral("Display"), outer);
+        inner->setStyleSheet(QStringLiteral("QGroupBox{ font-weight: bold; }"));
+        field = new QLineEdit(inner);
+        field->setReadOnly(true);
+        (new QGridLayout(page))->addWidget(outer);
+        (new QGridLayout(outer))->addWidget(inner);
+        (new QGridLayout(inner))->addWidget(field);
+        if (opaque)
+            OpaqueField::attach(field);
+        tabs->resize(300, 200);
+        window.resize(300, 200);
+        window.show();
+        inner->installEventFilter(&counter);
+    }
+    QImage screen() { return window.screen()->grabWindow(window.winId()).toImage(); }
+};
+
 } // namespace
 
 class TestDisplayPacing : public QObject
@@ -96,6 +137,7 @@ private slots:
     void debugPaneHoldsWhatItWouldHaveShown();
     void crosshairDrawsTheLatestPointWithinARefresh();
     void crosshairLooksAsThePlotWouldDrawIt();
+    void opaqueFieldLooksTheSameAndRepaintsAlone();
 };
 
 void TestDisplayPacing::pollTimerSleepsWhileHeld()
@@ -211,6 +253,29 @@ void TestDisplayPacing::crosshairLooksAsThePlotWouldDrawIt()
                                      qMax(qAbs(qGreen(pa) - qGreen(pb)), qAbs(qBlue(pa) - qBlue(pb)))));
         }
     QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
+}
+
+void TestDisplayPacing::opaqueFieldLooksTheSameAndRepaintsAlone()
+{
+    FieldWindow opaque(true), plain(false);
+    QVERIFY(QTest::qWaitForWindowExposed(&opaque.window) && QTest::qWaitForWindowExposed(&plain.window));
+    QTest::qWait(30);
+    QCOMPARE(opaque.screen(), plain.screen());
+    // Changing texts are painted over the backdrop as over the group boxes,
+    // and the group box is not painted for them.
+    opaque.counter.paints = 0;
+    for (const char *text : {"41.25", "-12.3", "100.00"}) {
+        for (FieldWindow *w : {&opaque, &plain})
+            w->field->setText(QString::fromLatin1(text));
+        QTest::qWait(30);
+        QCOMPARE(opaque.screen(), plain.screen());
+    }
+    QCOMPARE(opaque.counter.paints, 0);
+    // A disabled group box looks different behind the field: drawn anew.
+    for (FieldWindow *w : {&opaque, &plain})
+        w->inner->setEnabled(false);
+    QTest::qWait(30);
+    QCOMPARE(opaque.screen(), plain.screen());
 }
 
 QTEST_MAIN(TestDisplayPacing)

@@ -183,6 +183,9 @@ void TestLiveWindow::deviceRowsUnscaled()
 {
     const float v[2][3] = {{10.0f, -1.5f, 0.25f}, {-3.0f, 2.0f, 0.125f}};
     std::memcpy(w->liveData, v, sizeof v);
+    // Written only while in view; the parameter table is no tab of its page.
+    ui->tabWidget->setCurrentWidget(ui->tab_6);
+    ui->tab->show();
     w->updateDeviceLiveDisplays();
     QCOMPARE(ui->l21->text(), QStringLiteral("10.00000"));
     QCOMPARE(ui->l22->text(), QStringLiteral("-1.50000"));
@@ -190,6 +193,8 @@ void TestLiveWindow::deviceRowsUnscaled()
     QCOMPARE(ui->l24->text(), QStringLiteral("-3.00000"));
     QCOMPARE(ui->l25->text(), QStringLiteral("2.00000"));
     QCOMPARE(ui->l26->text(), QStringLiteral("0.12500"));
+    ui->tab->hide();
+    ui->tabWidget->setCurrentWidget(ui->tab_2);
 }
 
 void TestLiveWindow::emulatedDeviceDrivesDisplays()

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabWidget>
 
 #include <map>
 
@@ -40,6 +41,7 @@ private slots:
     void bridgeRecordDrivesLampAndDisplays();
     void alternativeAngleAndRpmSwitch();
     void xplaneGroundSpeedInKnots();
+    void hiddenPageShowsTheLatestValues();
     void yokeSpeeds();
 
 private:
@@ -49,6 +51,14 @@ private:
         if (!p)
             qFatal("no widget %s", name);
         return p;
+    }
+    // The simulator page's numbers are written only while they are in view;
+    // the parameter table is not among its tabs (a development aid), so it
+    // is shown by hand.
+    void viewParameterTable()
+    {
+        w<QTabWidget>("tabWidget")->setCurrentWidget(w<QWidget>("tab_6"));
+        w<QWidget>("tab")->show();
     }
     void goOnlineAndConnect()
     {
@@ -78,6 +88,7 @@ void TestClscurveSim::init()
     xpSimState = SimState();
     bridgeSimState = SimState();
     m_win = new clscurve;
+    viewParameterTable();
 }
 
 void TestClscurveSim::cleanup()
@@ -190,6 +201,29 @@ void TestClscurveSim::alternativeAngleAndRpmSwitch()
     QVERIFY(feedUntil(bridgeDatagram(52, 1, unmarked), [&] { return rpm->value() == 2400.0; }));
     QCOMPARE(aoa->value(), 6.0); // 0.1 rad x 57 = 5.7, shown without decimals
     w<QPushButton>("pushButton_Disconnect_Fsim")->click();
+}
+
+void TestClscurveSim::hiddenPageShowsTheLatestValues()
+{
+    m_win->show();
+    w<QTabWidget>("tabWidget")->setCurrentIndex(0);
+    goOnlineAndConnect();
+    auto *l1 = w<QLineEdit>("l1");
+    auto *lcd = w<QLCDNumber>("LCD_airspeed");
+    QVERIFY(feedUntil(bridgeDatagram(44, 1, {{IndicatedAirspeed, 95.5}, {HeightAboveGround, 7.0}}),
+                      [&] { return lcd->value() == 96.0; }));
+    QVERIFY(feedUntil(bridgeDatagram(44, 1, {{IndicatedAirspeed, 120.25}, {HeightAboveGround, 8.5}}),
+                      [&] { return lcd->value() == 120.0; }));
+    QVERIFY(l1->text().isEmpty());   // not written while the page is hidden
+    // Shown after the poll has stopped: the values of its last tick.
+    m_win->liveData[0][0] = 3.0f;
+    QTest::qWait(50);
+    w<QPushButton>("pushButton_Disconnect_Fsim")->click();
+    m_win->liveData[0][0] = 4.0f;
+    viewParameterTable();
+    QCOMPARE(l1->text(), QStringLiteral("120.25000"));
+    QCOMPARE(w<QLineEdit>("l21")->text(), QStringLiteral("3.00000"));
+    QCOMPARE(w<QLineEdit>("SoftHeight")->text(), QStringLiteral("8.50"));
 }
 
 void TestClscurveSim::xplaneGroundSpeedInKnots()
