@@ -367,6 +367,7 @@ private:
     bool groundHeightSeen = false;
     PageDisplay *parameterPage = nullptr;
     PageDisplay *simulatorPage = nullptr;
+    QString lcdShown[5];   // the texts last given to the five number displays
 public:
 
     // ===================================================================

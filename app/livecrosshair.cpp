@@ -132,7 +132,8 @@ QRegion LiveCrosshair::linesRegion(double position, double force) const
     // Both lines reach past the axis rect, which clips them: a vertical strip
     // at the position and a horizontal one at the force, each across it.
     const int m = kStripHalfWidth;
-    const QRect area = m_plot->axisRect()->rect().adjusted(-m, -m, m, m);
+    // The lines' own axis rect (the plot's lookup walks its whole layout).
+    const QRect area = m_vertical->keyAxis()->axisRect()->rect().adjusted(-m, -m, m, m);
     const double x = qBound(double(area.left()), m_plot->xAxis->coordToPixel(position), double(area.right()));
     const double y = qBound(double(area.top()), m_plot->yAxis->coordToPixel(force), double(area.bottom()));
     QRegion r(QRect(int(x) - m, area.top(), 2 * m + 1, area.height()) & area);

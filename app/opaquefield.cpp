@@ -57,16 +57,17 @@ void OpaqueField::paintBackdrop(const QRegion &region)
     }
     QPainter p(m_field);
     p.setClipRegion(region);
-    p.setCompositionMode(QPainter::CompositionMode_Source);   // a copy: it is opaque
     p.drawPixmap(0, 0, m_backdrop);
 }
 
 void OpaqueField::renderBackdrop()
 {
     const qreal dpr = m_field->devicePixelRatioF();
+    // Without alpha, as the window's own buffer: put down by a plain copy. The
+    // window's background covers it first.
     m_backdrop = QPixmap(m_field->size() * dpr);
     m_backdrop.setDevicePixelRatio(dpr);
-    m_backdrop.fill(Qt::transparent);
+    m_backdrop.fill(m_field->window()->palette().color(QPalette::Window));
 
     // Each ancestor paints itself alone (no children), from the window down,
     // as the screen's repaint would paint them under a field that is not

@@ -79,7 +79,7 @@ void clscurve::slots_timeOutxplane()
     setStyleIfChanged(ui->label_flightSimLed, simConnected ? lampGreen : lampYellow);
     setTextIfChanged(ui->label_flightSimConState, simConnected ? QStringLiteral("Flight Sim Connected")
                                                                : QStringLiteral("Flight Sim Not Connected"));
-    setTextIfChanged(ui->lineEdit_airplane_speed, QString::asprintf("%.2f", currentGroundSpeed));
+    setTextIfChanged(ui->lineEdit_airplane_speed, fixed(currentGroundSpeed, 2));
     updateLiveDisplays();
 }
 
@@ -112,12 +112,13 @@ void clscurve::updateLiveDisplays()
             aoa = s->extraValues[5];
             rpm = s->extraValues[6];
         }
-        // A number display lays out nothing and repaints only when seen.
-        ui->LCD->display(fixed(s->engineRpm, 0));
-        ui->LCD_AoA->display(fixed(aoa, 0));
-        ui->LCD_rpm->display(fixed(rpm, 0));
-        ui->LCD_gs->display(fixed(s->groundSpeed, 0));
-        ui->LCD_airspeed->display(fixed(s->indicatedAirspeed, 0));
+        // Number displays lay out nothing and repaint only when seen: they are
+        // written at once, when their text changes.
+        displayIfChanged(ui->LCD, lcdShown[0], fixed(s->engineRpm, 0));
+        displayIfChanged(ui->LCD_AoA, lcdShown[1], fixed(aoa, 0));
+        displayIfChanged(ui->LCD_rpm, lcdShown[2], fixed(rpm, 0));
+        displayIfChanged(ui->LCD_gs, lcdShown[3], fixed(s->groundSpeed, 0));
+        displayIfChanged(ui->LCD_airspeed, lcdShown[4], fixed(s->indicatedAirspeed, 0));
 
         parameterSim = *s;
         parameterSimSeen = true;
