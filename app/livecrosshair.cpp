@@ -1,4 +1,5 @@
 #include "livecrosshair.h"
+#include "opaquefield.h"
 
 #include <QEvent>
 #include <QPaintEvent>
@@ -70,6 +71,18 @@ LiveCrosshair::LiveCrosshair(QCustomPlot *plot, QCPGraph *vertical, QCPGraph *ho
     vertical->setLayer(top);
     horizontal->setLayer(top);
 
+    // The plot's look changes only with a replot, which draws its buffers
+    // after this signal and repaints the plot (this widget) after them.
+    OpaqueField *backdrop = OpaqueField::attach(this);
+    connect(plot, &QCustomPlot::beforeReplot, backdrop, [backdrop] { backdrop->backdropChanged(); });
+    // Any replot, whoever asks for it, draws the lines where their data are.
+    connect(plot, &QCustomPlot::afterReplot, this, [this] {
+        m_frameTimer.stop();
+        m_lastFrame.start();
+        currentLines(&m_shownPosition, &m_shownForce);
+        m_shownValid = true;
+    });
+
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &LiveCrosshair::showFrame);
@@ -85,8 +98,8 @@ bool LiveCrosshair::eventFilter(QObject *watched, QEvent *event)
 
 void LiveCrosshair::paintEvent(QPaintEvent *)
 {
-    // The plot below has painted this area already; the lines go on top, as
-    // the plot's top layer would put them.
+    // The copy of the plot is down already; the lines go on top, as the
+    // plot's top layer would put them.
     QCPPainter painter(this);
     for (QCPGraph *g : {m_vertical, m_horizontal})
         static_cast<OverlayGraph *>(g)->drawOnOverlay(&painter);
@@ -112,11 +125,7 @@ void LiveCrosshair::requestFrame()
 
 void LiveCrosshair::replotAll()
 {
-    m_frameTimer.stop();
     m_plot->replot(QCustomPlot::rpRefreshHint);   // repaints this overlay too
-    m_lastFrame.start();
-    currentLines(&m_shownPosition, &m_shownForce);
-    m_shownValid = true;
 }
 
 void LiveCrosshair::currentLines(double *position, double *force) const

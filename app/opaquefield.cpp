@@ -6,9 +6,9 @@
 #include <QVector>
 #include <QWidget>
 
-void OpaqueField::attach(QWidget *field)
+OpaqueField *OpaqueField::attach(QWidget *field)
 {
-    new OpaqueField(field);
+    return new OpaqueField(field);
 }
 
 OpaqueField::OpaqueField(QWidget *field)
@@ -16,6 +16,12 @@ OpaqueField::OpaqueField(QWidget *field)
 {
     field->setAttribute(Qt::WA_OpaquePaintEvent);
     field->installEventFilter(this);
+}
+
+void OpaqueField::backdropChanged()
+{
+    m_backdrop = QPixmap();
+    m_field->update();
 }
 
 bool OpaqueField::eventFilter(QObject *watched, QEvent *event)
@@ -32,13 +38,13 @@ bool OpaqueField::eventFilter(QObject *watched, QEvent *event)
     case QEvent::FontChange:
     case QEvent::LayoutDirectionChange:
     case QEvent::ParentChange:
-        m_backdrop = QPixmap();
+        backdropChanged();
         break;
     case QEvent::WindowActivate:
     case QEvent::WindowDeactivate:
         // The ancestors repaint for it only where the two palettes differ.
         if (!m_field->palette().isEqual(QPalette::Active, QPalette::Inactive))
-            m_backdrop = QPixmap();
+            backdropChanged();
         break;
     default:
         break;

@@ -9,9 +9,9 @@
 //
 // The field must lie over its ancestors alone (no sibling beneath it), as a
 // widget in a layout does. The pixmap is drawn again when the field moves in
-// its window, changes size or scale, or when something that changes its
+// its window, changes size or scale, when something that changes its
 // ancestors' look reaches it (palette, style, font, enabled state, window
-// activation).
+// activation), and when its owner says that they have changed.
 #include <QObject>
 #include <QPixmap>
 #include <QPoint>
@@ -23,7 +23,10 @@ class OpaqueField : public QObject
 {
 public:
     // Makes field opaque; the helper lives as long as the field.
-    static void attach(QWidget *field);
+    static OpaqueField *attach(QWidget *field);
+    // What lies behind the field looks different: drawn anew, and the field
+    // with it (an ancestor's repaint leaves an opaque child alone).
+    void backdropChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

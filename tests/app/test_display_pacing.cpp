@@ -240,19 +240,43 @@ void TestDisplayPacing::crosshairLooksAsThePlotWouldDrawIt()
         p->plot.replot();
     }
     QCoreApplication::processEvents();
-    const QImage a = overlay.plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage b = plain.plot.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QCOMPARE(a.size(), b.size());
     // Blending onto the widget rather than through a layer buffer may round
     // an antialiased edge by a step or two; nothing else may differ.
-    int worst = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
-            worst = qMax(worst, qMax(qAbs(qRed(pa) - qRed(pb)),
-                                     qMax(qAbs(qGreen(pa) - qGreen(pb)), qAbs(qBlue(pa) - qBlue(pb)))));
-        }
+    const auto worstDifference = [](const QImage &imageA, const QImage &imageB) {
+        const QImage a = imageA.convertToFormat(QImage::Format_RGB32);
+        const QImage b = imageB.convertToFormat(QImage::Format_RGB32);
+        if (a.size() != b.size())
+            return 255;
+        int worst = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
+                worst = qMax(worst, qMax(qAbs(qRed(pa) - qRed(pb)),
+                                         qMax(qAbs(qGreen(pa) - qGreen(pb)), qAbs(qBlue(pa) - qBlue(pb)))));
+            }
+        return worst;
+    };
+    const auto screen = [](CrosshairPlot &p) { return p.plot.screen()->grabWindow(p.plot.winId()).toImage(); };
+    int worst = worstDifference(overlay.plot.grab().toImage(), plain.plot.grab().toImage());
     QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
+    // On screen too, after a replot and after a live frame that moves the lines.
+    worst = worstDifference(screen(overlay), screen(plain));
+    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference on screen %1").arg(worst)));
+    overlay.setPoint(-55.5, 80.25);
+    overlay.crosshair->requestFrame();
+    plain.setPoint(-55.5, 80.25);
+    plain.plot.replot();
+    QTest::qWait(50);
+    worst = worstDifference(screen(overlay), screen(plain));
+    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference after a frame %1").arg(worst)));
+    // New axes: the copy of the plot under the lines is drawn anew.
+    for (CrosshairPlot *p : {&overlay, &plain})
+        p->plot.xAxis->setRange(-40, 120);
+    overlay.crosshair->replotAll();
+    plain.plot.replot();
+    QTest::qWait(50);
+    worst = worstDifference(screen(overlay), screen(plain));
+    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference after new axes %1").arg(worst)));
 }
 
 void TestDisplayPacing::opaqueFieldLooksTheSameAndRepaintsAlone()
