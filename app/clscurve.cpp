@@ -5,7 +5,7 @@
 #include "debugpane.h"
 #include "livecrosshair.h"
 #include "lockscreenw.h"
-#include "opaquefield.h"
+#include "opaquebackdrop.h"
 #include "pagedisplay.h"
 #include "remap.h"
 #include "serialcomm.h"
@@ -68,7 +68,7 @@ clscurve::clscurve(QWidget *parent)
     // The live numbers change many times a second; they repaint alone, and
     // those of the simulator page only while it is in view.
     for (QWidget *w : {ui->lineEdit_pos_0, ui->lineEdit_com_force_0, ui->lineEdit_trim_pos_0, ui->lineEdit_Temperature})
-        OpaqueField::attach(w);
+        OpaqueBackdrop::attach(w);
     parameterPage = new PageDisplay(ui->tab, [this] { writeParameterTable(); }, this);
     simulatorPage = new PageDisplay(ui->tab_6, [this] { writeGroundHeight(); }, this);
     ui->label_69->hide();

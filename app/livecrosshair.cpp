@@ -1,5 +1,5 @@
 #include "livecrosshair.h"
-#include "opaquefield.h"
+#include "opaquebackdrop.h"
 
 #include <QEvent>
 #include <QPaintEvent>
@@ -73,7 +73,7 @@ LiveCrosshair::LiveCrosshair(QCustomPlot *plot, QCPGraph *vertical, QCPGraph *ho
 
     // The plot's look changes only with a replot, which draws its buffers
     // after this signal and repaints the plot (this widget) after them.
-    OpaqueField *backdrop = OpaqueField::attach(this);
+    OpaqueBackdrop *backdrop = OpaqueBackdrop::attach(this);
     connect(plot, &QCustomPlot::beforeReplot, backdrop, [backdrop] { backdrop->backdropChanged(); });
     // Any replot, whoever asks for it, draws the lines where their data are.
     connect(plot, &QCustomPlot::afterReplot, this, [this] {

@@ -4,7 +4,7 @@
 // live point then costs neither a replot nor the clearing of a plot-sized
 // buffer: the screen is refreshed only in the strips the two lines leave and
 // enter, at most once per screen refresh. The widget is opaque: it puts down
-// a copy of the plot as last replotted (see OpaqueField) under the lines, so
+// a copy of the plot as last replotted (see OpaqueBackdrop) under the lines, so
 // the plot does not compose its background and buffers again for every
 // strip. The graphs keep their data, pens, layer and selection like the
 // others; the latest point is always drawn, at most one refresh after it came.

@@ -11,8 +11,7 @@ PageDisplay::PageDisplay(QWidget *page, std::function<void()> write, QObject *pa
 
 void PageDisplay::refresh()
 {
-    // In view even while the window itself is not shown: a page switched to
-    // in a hidden window would otherwise wait for the window.
+    // Whether or not the window itself is shown yet.
     m_pending = !m_page->isVisibleTo(m_page->window());
     if (!m_pending)
         m_write();

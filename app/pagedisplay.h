@@ -19,7 +19,6 @@ public:
     // The values have changed: written now if the page is in view (the
     // current tab of its tab widgets, and not hidden), else when it is shown.
     void refresh();
-    bool pending() const { return m_pending; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

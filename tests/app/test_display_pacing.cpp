@@ -4,7 +4,7 @@
 // fields that repaint without the group boxes behind them.
 #include "debugpane.h"
 #include "livecrosshair.h"
-#include "opaquefield.h"
+#include "opaquebackdrop.h"
 #include "polltimer.h"
 
 #include <QGridLayout>
@@ -117,7 +117,7 @@ struct FieldWindow {
         (new QGridLayout(outer))->addWidget(inner);
         (new QGridLayout(inner))->addWidget(field);
         if (opaque)
-            OpaqueField::attach(field);
+            OpaqueBackdrop::attach(field);
         tabs->resize(300, 200);
         window.resize(300, 200);
         window.show();
