@@ -4,6 +4,8 @@
 // rows of the parameter tree with the device type, and the About boxes.
 #include "windowtest.h"
 
+#include <utility>
+
 #include "remap.h"
 
 #include <QAbstractItemModel>
@@ -203,6 +205,14 @@ void TestStatusWindow::systemRecordRowsAndDeviceType()
     QCOMPARE(w->deviceType, 99);
     QCOMPARE(w->remapWindow->deviceKind, 99);
     QCOMPARE(w->versionToString(0x00030201u), QStringLiteral("V 1.2.3"));
+
+    // Without a tree file to show the rows in, the device type is still taken.
+    QAbstractItemModel *const tree = std::exchange(w->treeModel, nullptr);
+    rec.set_Serial_number(1u | (24u << 8));
+    w->onUARTget_sys_config(&rec);
+    w->treeModel = tree;
+    QCOMPARE(w->deviceType, 1);
+    QCOMPARE(w->remapWindow->deviceKind, 1);
 }
 
 void TestStatusWindow::onlineDeviceFillsRows()

@@ -333,6 +333,17 @@ void TestConfigWindows::profileDialog()
     QVERIFY(f->exit->isEnabled() && !f->ready->isEnabled());
     f->exit->click();
     QVERIFY(!f->exit->isEnabled() && f->ready->isEnabled());
+
+    // Enter Boot Mode declined, or met with the device offline: the button comes back.
+    closer->answers["Please Confirm|Please Confirm"] = QMessageBox::No;
+    f->ready->click();
+    QVERIFY(f->ready->isEnabled() && f->bar->isHidden());
+    QVERIFY(w->isOnline());
+    w->on_pushButton_closePort_clicked();
+    closer->answers["Please Confirm|Please Confirm"] = QMessageBox::Yes;
+    f->ready->click();
+    QVERIFY(closer->count("WARNING|Device Offline") >= 1);
+    QVERIFY(f->ready->isEnabled() && f->bar->isHidden());
     dlg->hide();
 }
 

@@ -4,6 +4,8 @@
 // whole transfers with the boot loader's verdicts, time-outs and cut-offs.
 #include "windowtest.h"
 
+#include <utility>
+
 #include "firmwareupdate.h"
 #include "remap.h"
 #include "setconf.h"
@@ -297,6 +299,15 @@ private slots:
         w->on_pushButton_startUpdate_clicked();
         QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        // So is one chosen after Start, while the loader gets ready.
+        load(writeFile("small.bin", image(10)));
+        w->on_pushButton_startUpdate_clicked();
+        auto *big = new QFile("big.bin", w);
+        QVERIFY(big->open(QIODevice::ReadOnly));
+        delete std::exchange(w->firmwareFile, big);
+        const QString tooLarge = QStringLiteral("ERROR|Firmware file too large: at most 3604480 bytes can be sent");
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count(tooLarge), 2, 3000);
+        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive());
         emit w->setConf->loadFirmware();   // cancelled
         QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
     }
