@@ -22,8 +22,7 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void repeatedFaultOneBox();
-    void faultAgainAfterClearGivesSecondBox();
+    void oneBoxPerFaultUntilCleared();
     void bootModeKeepsPolling();
     void rollReportLeavesSystemAndPitch();
     void unknownStatesChangeNothing();
@@ -33,7 +32,6 @@ private slots:
 
 private:
     QStringList aboutRows(const std::function<void()> &open, const QString &title);
-    void openOnline();
     void report(int channel, uint8_t temp, uint8_t sys, uint8_t axis);
     QString treeValue(int row) const;
 };
@@ -72,17 +70,11 @@ void TestStatusWindow::cleanup()
     endTest();
 }
 
-void TestStatusWindow::openOnline()
-{
-    ui->pushButton_openPort->click();
-    QTRY_VERIFY_WITH_TIMEOUT(w->isOnline(), 2000);
-    QTRY_VERIFY_WITH_TIMEOUT(w->txInforTimer.isActive(), 2000);
-}
-
-void TestStatusWindow::repeatedFaultOneBox()
+void TestStatusWindow::oneBoxPerFaultUntilCleared()
 {
     openOnline();
-    HidStandin::emulator().behaviour().axisState[0] = 3;
+    DeviceEmulator &emu = HidStandin::emulator();
+    emu.behaviour().axisState[0] = 3;
     QTRY_VERIFY_WITH_TIMEOUT(closer->count("WARNING|Pitch Over Force") == 1, 2000);
     QCOMPARE(ui->label_faultState->text(), QStringLiteral("Pitch Over Force"));
     QCOMPARE(ui->label_faultLed->styleSheet(), w->lampRed);
@@ -100,14 +92,8 @@ void TestStatusWindow::repeatedFaultOneBox()
     for (const QString &l : LogCapture::lines())
         if (l.contains("Pitch Over Force"))
             QVERIFY2(QRegularExpression("\\d\\d:\\d\\d:\\d\\d").match(l).hasMatch(), qPrintable(l));
-}
 
-void TestStatusWindow::faultAgainAfterClearGivesSecondBox()
-{
-    openOnline();
-    DeviceEmulator &emu = HidStandin::emulator();
-    emu.behaviour().axisState[0] = 3;
-    QTRY_VERIFY_WITH_TIMEOUT(closer->count("WARNING|Pitch Over Force") == 1, 2000);
+    // Cleared, then the fault again: a second box.
     emu.behaviour().axisState[0] = 0;
     w->startInfoTimer();
     QTRY_COMPARE_WITH_TIMEOUT(ui->label_faultState->text(), QStringLiteral("Pitch No Fault"), 2000);
