@@ -1,6 +1,6 @@
 // The SimConnect client on Windows (run under Wine), against the stand-in in
 // the same process: named pipe from SimConnect.cfg, TCP from the registry
-// ports, data, system state, QUIT and the broken connection after it; the
+// ports, system state, QUIT and the broken connection after it; the
 // registration with a simulator window in this process, and none with one in
 // another process.
 #include "simconnectclient.h"
@@ -30,20 +30,14 @@ namespace {
 
 struct Seen {
     std::vector<std::uint32_t> ids;
-    std::vector<double> values;
     std::uint32_t stateRequest = 0;
 };
 
-void proc(const std::uint8_t *d, std::uint32_t n, void *ctx)
+void proc(const std::uint8_t *d, std::uint32_t, void *ctx)
 {
     auto *s = static_cast<Seen *>(ctx);
     const std::uint32_t id = getU32(d + 8);
     s->ids.push_back(id);
-    if (id == 8 && n >= 40) {
-        s->values.clear();
-        for (std::uint32_t at = 40; at + 8 <= n; at += 8)
-            s->values.push_back(getF64(d + at));
-    }
     if (id == 15)
         s->stateRequest = getU32(d + 12);
 }
@@ -104,24 +98,17 @@ SimConnectHandle openOnPipe(simpeer::SimConnectServer &server, const std::string
 
 void sessionOverPipe()
 {
+    // (data requests and their values over the pipe: the Prepar3D bridge's end-to-end test)
     simpeer::SimConnectServer server;
-    server.setValue("PLANE ALTITUDE", 1234.5);
-    server.setValue("AILERON TRIM", -0.25);
     SimConnectHandle h = openOnPipe(server, "KorvelStandInTest");
     CHECK(h != nullptr);
     if (!h)
         return;
     Seen seen;
     CHECK(waitFor(h, seen, 2) == 0 && has(seen, 2));
-    CHECK(SimConnect_AddToDataDefinition(h, 0, "PLANE ALTITUDE", "Feet", 4, 0, 0xFFFFFFFFu) == 0);
-    CHECK(SimConnect_AddToDataDefinition(h, 0, "AILERON TRIM", "Radians", 4, 0, 0xFFFFFFFFu) == 0);
-    CHECK(SimConnect_RequestDataOnSimObject(h, 0, 0, 0, 2, 0, 0, 0, 0) == 0);
-    CHECK(waitFor(h, seen, 8) == 0 && has(seen, 8));
-    CHECK(seen.values.size() == 2 && seen.values[0] == 1234.5 && seen.values[1] == -0.25);
     CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
     CHECK(waitFor(h, seen, 15) == 0 && seen.stateRequest == 1);
-
-    CHECK(server.received().size() == 5);   // their layouts: the native client test
+    CHECK(server.received().size() == 2);   // their layouts: the native client test
 
     // The simulator closes: QUIT arrives, then the connection reports its break.
     server.stop();

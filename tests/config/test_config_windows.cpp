@@ -320,6 +320,7 @@ void TestConfigWindows::profileDialog()
     f->roll_spd->setText("12.345");
     f->change->click();
     QTRY_COMPARE(emu->flashSaves(), saves + 1);
+    QCOMPARE(LogCapture::countContaining("ChangeForceConf"), 1);
     QCOMPARE(bytes(emu->userChanRecord(0)).mid(37, 4), f32(0.0f));
     QCOMPARE(bytes(emu->userChanRecord(1)).mid(45, 4), f32(12.345f));
     QTRY_COMPARE(f->roll_spd->text(), QStringLiteral("12.35"));

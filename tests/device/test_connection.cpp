@@ -154,8 +154,6 @@ void TestConnection::onlineHandshakeAndPolls()
     }
     QVERIFY(sawUserRead);
 
-    QCOMPARE(w->txTimer.interval(), 50);
-    QCOMPARE(w->txInforTimer.interval(), 500);
     QCOMPARE(activeDeviceTimers(), (QStringList{"reply", "tx", "info"}));
 
     emu.clearCounters();

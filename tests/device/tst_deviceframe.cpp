@@ -164,7 +164,6 @@ void TestDeviceFrame::systemRecordFields()
     QCOMPARE(int(g.data[5]), 1);
     QCOMPARE(int(g.data[8]), 0);
     QCOMPARE(int(g.data[17]), 2);
-    QCOMPARE(g.Channels_number(), 2u);
     g.data[25] = 0x34; g.data[26] = 0x12;
     QCOMPARE(g.crc(), uint16_t(0x1234));
     const UART_set_sys_config_t s = toSetImage(g);
