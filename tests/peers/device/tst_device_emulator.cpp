@@ -146,9 +146,16 @@ void TestDeviceEmulator::cleanup()
 
 void TestDeviceEmulator::enumeration()
 {
-    // Which interfaces and devices are listed, the host link's tests follow;
-    // an absent device cannot be opened by a stale path either.
+    // Which interfaces are listed, the host link's tests follow. What is
+    // absent is neither listed nor opened by a stale path.
+    QVERIFY(!hid_enumerate(0x3138, 0x3134));
+    emu().behaviour().secondDevicePresent = true;
+    hid_device_info *list = hid_enumerate(0x3138, 0x3134);
+    QVERIFY(list);
+    QCOMPARE(list->interface_number, 1);
+    hid_free_enumeration(list);
     emu().behaviour().present = false;
+    QVERIFY(!hid_enumerate(0x0483, 0x572C));
     QVERIFY(!hid_open_path("emu:main:1"));
 }
 
