@@ -96,35 +96,6 @@ SimConnectHandle openOnPipe(simpeer::SimConnectServer &server, const std::string
     return h;
 }
 
-void sessionOverPipe()
-{
-    // (data requests and their values over the pipe: the Prepar3D bridge's end-to-end test)
-    simpeer::SimConnectServer server;
-    SimConnectHandle h = openOnPipe(server, "KorvelStandInTest");
-    CHECK(h != nullptr);
-    if (!h)
-        return;
-    Seen seen;
-    CHECK(waitFor(h, seen, 2) == 0 && has(seen, 2));
-    CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
-    CHECK(waitFor(h, seen, 15) == 0 && seen.stateRequest == 1);
-    CHECK(server.received().size() == 2);   // their layouts: the native client test
-
-    // The simulator closes: QUIT arrives, then the connection reports its break.
-    server.stop();
-    seen.ids.clear();
-    HRESULT32 r = 0;
-    for (int t = 0; t < 3000 && r == 0; t += 5) {
-        r = SimConnect_CallDispatch(h, proc, &seen);
-        ::Sleep(5);
-    }
-    CHECK(has(seen, 3));
-    CHECK(r < 0);
-    CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == r);
-    CHECK(SimConnect_Close(h) == 0);
-    std::remove("SimConnect.cfg");
-}
-
 void sessionOverTcpFromRegistry(bool v6)
 {
     simpeer::SimConnectServer server;
@@ -295,9 +266,11 @@ int runHostWindowProcess()
     return host.commands;
 }
 
-// As the bridge runs: the simulator's window belongs to another process, so
-// nothing is registered and everything goes down the pipe.
-void simulatorWindowInAnotherProcess()
+// A session over the pipe as the bridge runs it: the simulator's window
+// belongs to another process, so nothing is registered and everything goes
+// down the pipe; then the simulator closes. (Data requests and their values
+// over the pipe: the Prepar3D bridge's end-to-end test.)
+void sessionOverPipeBesideAnotherProcessesWindow()
 {
     wchar_t exe[MAX_PATH];
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -315,14 +288,26 @@ void simulatorWindowInAnotherProcess()
     CHECK(!currentPlatform().hostInProcess());
 
     simpeer::SimConnectServer server;
-    SimConnectHandle h = openOnPipe(server, "KorvelOtherProcessTest");
+    SimConnectHandle h = openOnPipe(server, "KorvelStandInTest");
     if (h) {
         Seen seen;
         CHECK(waitFor(h, seen, 2) == 0 && has(seen, 2));
         CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
         CHECK(waitFor(h, seen, 15) == 0 && seen.stateRequest == 1);
-        CHECK(server.received().size() == 2);
+        CHECK(server.received().size() == 2);   // their layouts: the native client test
         CHECK(static_cast<SimConnectConnection *>(h)->inProcessState() == 0);
+
+        // The simulator closes: QUIT arrives, then the connection reports its break.
+        server.stop();
+        seen.ids.clear();
+        HRESULT32 r = 0;
+        for (int t = 0; t < 3000 && r == 0; t += 5) {
+            r = SimConnect_CallDispatch(h, proc, &seen);
+            ::Sleep(5);
+        }
+        CHECK(has(seen, 3));
+        CHECK(r < 0);
+        CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == r);
         CHECK(SimConnect_Close(h) == 0);
     }
     if (other)
@@ -352,13 +337,12 @@ int main(int argc, char **argv)
     ::SetCurrentDirectoryW(dir.c_str());
     std::remove("SimConnect.cfg");
 
-    sessionOverPipe();
     sessionOverTcpFromRegistry(false);
     sessionOverTcpFromRegistry(true);
     busyPipeIsWaitedFor();
     nothingListening();
     inProcessWithSimulatorWindow();
-    simulatorWindowInAnotherProcess();
+    sessionOverPipeBesideAnotherProcessesWindow();
 
     std::printf("%s (%d failures)\n", failures ? "FAILED" : "PASSED", failures);
     return failures ? 1 : 0;
