@@ -95,18 +95,21 @@ void clscurve::onUARTget_sys_config(UART_get_sys_config_t *record)
     // The record may be the reply image itself; copy before anything else.
     sysRecord = *record;
 
-    QAbstractItemModel *model = treeModel;
-    if (!model)
-        return;
-    const QModelIndex top = model->index(0, 0);
-    if (!top.isValid())
-        return;
+    // The texts are made even without a tree to show them in: making the
+    // build code's text also sets the device type that the remap window and
+    // About Hardware depend on.
     const QString values[4] = {
         versionToString(sysRecord.Hardware_version()),
         versionToString(sysRecord.Device_version()),
         buildCodeToString(sysRecord.Serial_number()),
         QString::number(sysRecord.u8(17)),
     };
+    QAbstractItemModel *model = treeModel;
+    if (!model)
+        return;
+    const QModelIndex top = model->index(0, 0);
+    if (!top.isValid())
+        return;
     for (int row = 0; row < 4; ++row)
         model->setData(model->index(row, 1, top), values[row], Qt::EditRole);
 }

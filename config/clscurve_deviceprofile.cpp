@@ -6,9 +6,7 @@
 
 #include "profilefiles.h"
 
-#include <QDebug>
 #include <QMessageBox>
-#include <QTime>
 
 void clscurve::on_pushButton_saveProfile_clicked()
 {
@@ -23,9 +21,8 @@ void clscurve::on_pushButton_saveProfile_clicked()
 
 void clscurve::on_pushButton_loadProfile_clicked()
 {
-    qDebug() << "loadProfile" << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
     DeviceProfileCsv profile;
-    if (!loadProfileAsked(this, profile).ok())
+    if (!loadProfileAsked(this, profile, "loadProfile").ok())
         return;
 
     // Shown as if the device had sent them (the About box and the curves

@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTime>
 
 QString saveProfileAsked(QWidget *owner, const DeviceProfileCsv &profile)
 {
@@ -28,12 +29,16 @@ QString saveProfileAsked(QWidget *owner, const DeviceProfileCsv &profile)
     return fileName;
 }
 
-DeviceProfileCsv::ReadResult loadProfileAsked(QWidget *owner, DeviceProfileCsv &profile)
+DeviceProfileCsv::ReadResult loadProfileAsked(QWidget *owner, DeviceProfileCsv &profile, const char *ownerLine)
 {
+    // The dialog's texts are the owner's, as its own tr() would give them.
+    const char *context = owner->metaObject()->className();
     const QString fileName = QFileDialog::getOpenFileName(
-        owner, QCoreApplication::translate("DeviceProfileCsv", "Excel file"), QCoreApplication::applicationDirPath(),
-        QCoreApplication::translate("DeviceProfileCsv", "Files (*.csv)"));
+        owner, QCoreApplication::translate(context, "Excel file"), QCoreApplication::applicationDirPath(),
+        QCoreApplication::translate(context, "Files (*.csv)"));
     qDebug() << "feile" << fileName;
+    if (ownerLine)
+        qDebug() << ownerLine << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
     const DeviceProfileCsv::ReadResult result = profile.read(fileName);
     if (result.refusal == DeviceProfileCsv::Refusal::OpenFailed)
         qDebug() << "Open Excel file failed!";

@@ -75,10 +75,12 @@ void SetConf::on_reset_clicked()
 
 void SetConf::on_ready_clicked()
 {
-    emit readyupdate();
+    // Set before the signal: its slot runs now and may undo this (device
+    // offline, or the user declines).
     ui->bar->show();
     ui->bar->setValue(0);
     ui->ready->setEnabled(false);
+    emit readyupdate();
 }
 
 void SetConf::on_loadfirm_clicked()

@@ -83,7 +83,11 @@ void setting::onUARTget_channel_config(uint8_t chan, UART_get_chan_config_t *UAR
 
 void setting::showSysImage()
 {
+    // A tree text without the group has no rows to fill (an invalid parent
+    // would put the values on the top-level rows).
     const QModelIndex group = model->index(kSystemGroup, 0);
+    if (!group.isValid())
+        return;
     const QString values[kSystemRows] = {
         versionWordToText(sysImage.Hardware_version()),
         versionWordToText(sysImage.Device_version()),
@@ -98,6 +102,8 @@ void setting::showChanImage(int chan)
 {
     const UART_set_chan_config_t &image = chanImage[chan];
     const QModelIndex group = model->index(chan + 1, 0);
+    if (!group.isValid())
+        return;
     for (int row = 0; row < ChannelRowCount; ++row)
         model->setData(model->index(row, 1, group), channelRowText(image, row), Qt::EditRole);
 }

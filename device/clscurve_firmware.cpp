@@ -17,8 +17,12 @@ void clscurve::on_ReadyUpdata_clicked()
 {
     if (QMessageBox::information(this, QStringLiteral("Please Confirm"), QStringLiteral("Please Confirm"),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::Yes)
+        != QMessageBox::Yes) {
+        // Declined from the profile dialog: give its button back.
+        if (sender() == setConf)
+            setConf->finishUpdateUi();
         return;
+    }
     stopTxTimerIfActive();
     stopInfoTimerIfActive();
     stopTrimTimerIfActive();
@@ -94,6 +98,12 @@ void clscurve::slots_timeOutUpdateFireware()
         dealWithSerialData();
         if (!firmwareFile || !firmwareFile->isOpen()) {
             finishFirmwareUpdate(Outcome::NoFile);
+            return;
+        }
+        // Load Firmware stays enabled during an update: a file chosen after
+        // Start is checked again before any of it is sent.
+        if (!imageFits(firmwareFile->size())) {
+            finishFirmwareUpdate(Outcome::TooLarge);
             return;
         }
         sendFirmwareImage();

@@ -6,6 +6,13 @@
 // four-value groups travel as one vibration packet each.
 #include <cstdint>
 
+// C-style truncation toward zero; a value beyond int's range (a corrupt device
+// record or profile) or NaN gives 0 rather than undefined behaviour.
+inline int truncatedInt(double v)
+{
+    return (v > -2147483649.0 && v < 2147483648.0) ? static_cast<int>(v) : 0;
+}
+
 struct EffectParams
 {
     // Engine vibration (roll channel).

@@ -194,7 +194,9 @@ void computeTurbulence(const SimState &s, int choice, const ForceLimits &f, Effe
     if (heading > direction)
         direction += 360.0;
     const double half = 0.5 * double(f.roll);
-    const double cap = p.turbulenceMaxPercent * half / 100;
+    // A negative limit (a corrupt record) would leave the clamps below without
+    // a range; it caps at 0 instead.
+    const double cap = std::max(0.0, p.turbulenceMaxPercent * half / 100);
     const double k = w * cap / 100;
     const double delta = direction - heading;
     const double gain = p.turbulenceGain + 1;
@@ -297,7 +299,7 @@ void computeGround(const SimState &s, int choice, const ForceLimits &f, EffectPa
                 share = l / 70.0 / 6.0;
             else
                 share = l / 100.0 * ((x - 3.0) + 1.0);
-            const int band = static_cast<int>(share);
+            const int band = truncatedInt(share);
             setGroup(p.landingOut, float(x * band), 10.0f, 1.0f, 0.0f);
             m.landingLatch = 1;
         }
@@ -315,7 +317,7 @@ void computeShaker(const SimState &s, int choice, const ForceLimits &f, EffectPa
     double amplitude = 0;
     if (p.shakerEnable == 1 && h > 50.0f) {
         const float gs = float(s.groundSpeed);
-        const int n = static_cast<int>(p.shakerStrength * f.pitch / 100);
+        const int n = truncatedInt(p.shakerStrength * f.pitch / 100);
         int base = 0;
         if (p.shakerUserMode == 0 && p.shakerStall == 1)
             base = n / 2;

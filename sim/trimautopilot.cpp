@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effectparams.h"
 #include "simbridgerecord.h"
 
 namespace {
@@ -15,11 +16,6 @@ bool anyGearDown(const SimState &s)
 // Extra bridge values by their index in the datagram (43 to 51); no bridge
 // built here sends those above the parking brake, a bridge that does drives these rules.
 float extra(const float *values, int index) { return values[index - SimBridgeRecord::FirstExtra]; }
-
-int truncatedMode(float v)
-{
-    return (v > -2147483648.0f && v < 2147483648.0f) ? static_cast<int>(v) : 0;
-}
 
 void addCall(AutopilotOutcome &out, int channel, int state, double location)
 {
@@ -64,7 +60,7 @@ TrimTickOutcome trimTick(const TrimTickInputs &in, int32_t &trimStateKey, TrimAu
     case SimChoice::XPlane:
         xp = float((r.elevatorTrim - 0.07) * 0.25 * s);
         xr = float(0.25 * r.aileronTrim * s);
-        forceSend = truncatedMode(r.autopilotMode);
+        forceSend = truncatedInt(r.autopilotMode);
         xplaneOnGround = anyGearDown(r);
         height = xplaneOnGround ? 0.0f : r.heightAboveGround;
         break;
@@ -106,7 +102,7 @@ TrimTickOutcome trimTick(const TrimTickInputs &in, int32_t &trimStateKey, TrimAu
 
     TrimTickOutcome out;
     if (st.softTrimOn == 1 || st.apTrimActive == 1) {
-        const int step = static_cast<int>(s);
+        const int step = truncatedInt(s);
         out.pitch = trimStep(xp, float(-in.devicePitchTrim / 20.0 - offset), step, in.choice);
         out.roll = trimStep(xr, float(-in.deviceRollTrim / 20.0), step, in.choice);
         if (std::fabs(out.pitch - st.lastStepPitch) > 0.01f || std::fabs(out.roll - st.lastStepRoll) > 0.01f) {

@@ -48,6 +48,12 @@ public:
         r->owner->onIoCompletion(status, status == 0 ? std::uint32_t(writes.back().size()) : 0, r);
         return true;
     }
+    // Lets every outstanding write complete, so the send queue runs dry.
+    void drainWrites()
+    {
+        while (completeWrite()) {
+        }
+    }
     // Delivers bytes into the outstanding read (as much as fits per read).
     void deliver(const std::vector<std::uint8_t> &bytes)
     {

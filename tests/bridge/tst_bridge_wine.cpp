@@ -10,8 +10,6 @@
 
 namespace {
 
-const char *const kRpm1 = "GENERAL ENG RPM:1";
-
 double msBetween(SteadyClock::time_point a, SteadyClock::time_point b)
 {
     return std::chrono::duration<double, std::milli>(b - a).count();
@@ -97,12 +95,8 @@ private slots:
         long first = udp.waitFor(mark, 7000, [](const Datagram &d) { return d.flag(); });
         QVERIFY(first >= 0);
         QTRY_COMPARE_WITH_TIMEOUT(definitions(server->received()).size(), std::size_t(44), 3000);
-        auto got = server->received();
-        auto names = definitions(got);
-        QCOMPARE(names.size(), std::size_t(44));
-        QCOMPARE(names.back(), std::string("BRAKE PARKING POSITION"));
-        QCOMPARE(names[22], std::string(kRpm1));
-        QCOMPARE(names[34], std::string(kRpm1));
+        // Which variables, in which order: the native bridge test.
+        const auto names = definitions(server->received());
         fillState(*server, names, 100);
         mark = udp.size();
         first = udp.waitFor(mark, 3000, [](const Datagram &d) { return d.flag() && d.value(43) == 143; });
@@ -122,8 +116,7 @@ private slots:
         // Answered: "Sim" every 2 s, no reopen.
         const auto watchFrom = SteadyClock::now();
         QTest::qWait(6500);
-        got = server->received();
-        const auto times = stateRequestTimes(got, watchFrom);
+        const auto times = stateRequestTimes(server->received(), watchFrom);
         QVERIFY2(times.size() >= 3 && times.size() <= 4, qPrintable(QString::number(times.size())));
         for (std::size_t i = 1; i < times.size(); ++i)
             QVERIFY(times[i] - times[i - 1] > 1.7 && times[i] - times[i - 1] < 3.0);
@@ -199,23 +192,16 @@ private slots:
         QStringList lines;
         for (QString l = standin.command("dump"); !l.startsWith("ok dump") && !l.isEmpty(); l = standin.readLine())
             lines << l;
-        int opens = 0, defs = 0, sims = 0;
-        QString lastDef;
+        int opens = 0, sims = 0;
         for (const QString &l : lines) {
             if (l.startsWith("msg F0000001"))
                 ++opens;
-            if (l.startsWith("msg F000000C")) {
-                ++defs;
-                lastDef = l.section(' ', 6);
-            }
             if (l.startsWith("msg F0000035") && l.endsWith(" Sim"))
                 ++sims;
             if (l.startsWith("msg"))
                 QVERIFY2(l.section(' ', 5, 5) == "0", qPrintable(l));   // nothing rejected
         }
         QCOMPARE(opens, 1);
-        QCOMPARE(defs, 43);
-        QCOMPARE(lastDef, QString("AILERON TRIM"));
         QVERIFY2(sims >= 2, qPrintable(QString::number(sims)));
 
         // QUIT and gone: frozen, then flag 0 about 4 s later.

@@ -38,11 +38,6 @@ class TstSimBridge : public QObject {
 
     FakeWorld world;
 
-    void drain(FakeIo *io)
-    {
-        while (io && io->completeWrite()) {
-        }
-    }
     std::vector<std::uint32_t> sentIds(FakeIo *io)
     {
         std::vector<std::uint32_t> ids;
@@ -93,16 +88,16 @@ private slots:
         QVERIFY(b.handle());
         QCOMPARE(b.watchdogCounter(), 0);
         FakeIo *io = world.lastIo;
-        drain(io);
+        io->drainWrites();
         QCOMPARE(sentIds(io), std::vector<std::uint32_t>{kIdOpen});
 
         // Answered every time: one "Sim" request every second pass, never a reopen.
         for (int round = 0; round < 5; ++round) {
             b.watchdogPass();   // 1: nothing
-            drain(io);
+            io->drainWrites();
             QCOMPARE(io->writes.size(), std::size_t(1 + round));
             b.watchdogPass();   // 2: ask
-            drain(io);
+            io->drainWrites();
             QCOMPARE(io->writes.size(), std::size_t(2 + round));
             QCOMPARE(getU32(io->writes.back().data() + 8), std::uint32_t(kIdRequestSystemState));
             QCOMPARE(getU32(io->writes.back().data() + 16), 1u);
@@ -165,7 +160,7 @@ private slots:
         FakeIo *io = world.lastIo;
         io->deliver(serverMessage(2, {}));
         b.dispatchPass();
-        drain(io);
+        io->drainWrites();
         QCOMPARE(io->writes.size(), std::size_t(1 + count + 1));
         for (int i = 0; i < count; ++i) {
             const auto &w = io->writes[std::size_t(1 + i)];
@@ -192,7 +187,7 @@ private slots:
         // QUIT clears the definition and leaves the flag up.
         io->deliver(serverMessage(3, {}));
         b.dispatchPass();
-        drain(io);
+        io->drainWrites();
         QCOMPARE(getU32(io->writes.back().data() + 8), std::uint32_t(kIdClearDataDefinition));
         QCOMPARE(getU32(io->writes.back().data() + 16), 0u);
         QVERIFY(b.connected());

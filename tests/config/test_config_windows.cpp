@@ -320,6 +320,7 @@ void TestConfigWindows::profileDialog()
     f->roll_spd->setText("12.345");
     f->change->click();
     QTRY_COMPARE(emu->flashSaves(), saves + 1);
+    QCOMPARE(LogCapture::countContaining("ChangeForceConf"), 1);
     QCOMPARE(bytes(emu->userChanRecord(0)).mid(37, 4), f32(0.0f));
     QCOMPARE(bytes(emu->userChanRecord(1)).mid(45, 4), f32(12.345f));
     QTRY_COMPARE(f->roll_spd->text(), QStringLiteral("12.35"));
@@ -333,6 +334,17 @@ void TestConfigWindows::profileDialog()
     QVERIFY(f->exit->isEnabled() && !f->ready->isEnabled());
     f->exit->click();
     QVERIFY(!f->exit->isEnabled() && f->ready->isEnabled());
+
+    // Enter Boot Mode declined, or met with the device offline: the button comes back.
+    closer->answers["Please Confirm|Please Confirm"] = QMessageBox::No;
+    f->ready->click();
+    QVERIFY(f->ready->isEnabled() && f->bar->isHidden());
+    QVERIFY(w->isOnline());
+    w->on_pushButton_closePort_clicked();
+    closer->answers["Please Confirm|Please Confirm"] = QMessageBox::Yes;
+    f->ready->click();
+    QVERIFY(closer->count("WARNING|Device Offline") >= 1);
+    QVERIFY(f->ready->isEnabled() && f->bar->isHidden());
     dlg->hide();
 }
 
@@ -402,15 +414,9 @@ void TestConfigWindows::remapAssignmentOnTheDevice()
     ui->actionKey_Remap->trigger();
     QTRY_COMPARE(f->sys_up->text() + f->sys_down->text() + f->sys_oh->text(), QStringLiteral("231"));
 
-    // The main window's conflict checks answer what the fields hold.
-    emu->clearCounters();
+    // A valid pair and master reach channel 0's user record, saved each, and
+    // are read back (the conflicts the main window refuses: its own test).
     f->user_up->setText("7");
-    f->user_down->setText("7");
-    f->save->click();
-    QTRY_COMPARE(closer->count("WARNING|Remap button assignment"), 1);
-    QCOMPARE(emu->framesWritten(0x15), 0);
-
-    // A valid pair and master reach channel 0's user record and are read back.
     f->user_down->setText("8");
     f->save->click();
     QTRY_COMPARE(f->sys_up->text(), QStringLiteral("7"));
@@ -419,6 +425,7 @@ void TestConfigWindows::remapAssignmentOnTheDevice()
     QTRY_COMPARE(f->sys_oh->text(), QStringLiteral("9"));
     QCOMPARE(f->sys_down->text(), QStringLiteral("8"));
     QCOMPARE(bytes(emu->userChanRecord(0)).mid(49, 3), QByteArray("\x09\x07\x08", 3));
+    QCOMPARE(emu->flashSaves(), 2);
 }
 
 void TestConfigWindows::screenshots()

@@ -4,6 +4,8 @@
 // whole transfers with the boot loader's verdicts, time-outs and cut-offs.
 #include "windowtest.h"
 
+#include <utility>
+
 #include "firmwareupdate.h"
 #include "remap.h"
 #include "setconf.h"
@@ -77,11 +79,7 @@ private slots:
         w->doConfigWrite_uart_chan(1, &chan);
         w->doConfigureUpdate(1);
         QTRY_COMPARE(w->chanReplyImage[1].force_limit(), 77.0f);
-        // The profile dialog's change writes both channels and saves them.
-        w->setConf->chanConfig[0].set_inertia_variable(0.75f);
-        emit w->setConf->confSend(1);
-        QVERIFY(userF32(0, 46) == 0.75f && userF32(1, 42) == 1.25f && emu().flashSaves() == 2);
-        QCOMPARE(LogCapture::countContaining("ChangeForceConf"), 1);
+        // (the profile dialog's change of both channels: the windows' test)
 
         // The factory reset asks first: No sends nothing, Yes restores and closes.
         ui->pushButton_FactoryReset->click();
@@ -127,7 +125,7 @@ private slots:
         QVERIFY(emu().framesWritten(0x14) > reads && emu().userChanRecord(0) == before && closer->boxes.isEmpty());
     }
 
-    void remapConflictsAndWrites()
+    void remapConflictsRefused()
     {
         openOnline();   // the device's buttons: master 1, trim up 2, trim down 3
         w->keyRemap();
@@ -144,11 +142,8 @@ private slots:
             c.first();
             QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
         }
+        // A valid assignment through the remap window: the windows' test.
         QCOMPARE(emu().framesWritten(0x15), 0);
-        emit w->remapWindow->masterkey(9);
-        emit w->remapWindow->saveKeySet(0x0708);
-        QVERIFY(userByte(0, 54) == 9 && userByte(0, 55) == 7 && userByte(0, 56) == 8 && emu().flashSaves() == 2);
-        QTRY_COMPARE(w->remapWindow->trimUpButton, 7u);
         w->remapWindow->hide();
     }
 
@@ -297,6 +292,15 @@ private slots:
         w->on_pushButton_startUpdate_clicked();
         QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        // So is one chosen after Start, while the loader gets ready.
+        load(writeFile("small.bin", image(10)));
+        w->on_pushButton_startUpdate_clicked();
+        auto *big = new QFile("big.bin", w);
+        QVERIFY(big->open(QIODevice::ReadOnly));
+        delete std::exchange(w->firmwareFile, big);
+        const QString tooLarge = QStringLiteral("ERROR|Firmware file too large: at most 3604480 bytes can be sent");
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count(tooLarge), 2, 3000);
+        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive());
         emit w->setConf->loadFirmware();   // cancelled
         QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
     }

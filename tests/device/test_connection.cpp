@@ -154,8 +154,6 @@ void TestConnection::onlineHandshakeAndPolls()
     }
     QVERIFY(sawUserRead);
 
-    QCOMPARE(w->txTimer.interval(), 50);
-    QCOMPARE(w->txInforTimer.interval(), 500);
     QCOMPARE(activeDeviceTimers(), (QStringList{"reply", "tx", "info"}));
 
     emu.clearCounters();
@@ -174,8 +172,7 @@ void TestConnection::onlineHandshakeAndPolls()
         QCOMPARE(f[2], uint8_t(9));
         expected ^= 1;
     }
-    // Live data reached the displays.
-    QVERIFY(!ui->lineEdit_pos_0->text().isEmpty());
+    // (live data on the displays: the live window's test)
     QCOMPARE(ui->label_faultState_3->text(), QStringLiteral("System No Fault"));
 }
 

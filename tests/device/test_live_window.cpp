@@ -83,12 +83,9 @@ void TestLiveWindow::pitchCurve()
     emit w->sendUARTget_config_value(0, &w->userChanReplyImage[0]);
 
     const QList<QPointF> pts = graphPoints(0);
+    // The points between: the curve arithmetic's own test, and the editor below.
     QCOMPARE(pts.size(), 10);
     QCOMPARE(pts.first(), QPointF(-82.5, -40));
-    QCOMPARE(pts[1], QPointF(-20.625, -10));
-    for (int i = 2; i < 8; ++i)
-        QCOMPARE(pts[i], QPointF(0, 0));
-    QCOMPARE(pts[8], QPointF(20.625, 10));
     QCOMPARE(pts.last(), QPointF(82.5, 40));
 
     QCOMPARE(ui->customplot1->xAxis->range().lower, -83.0);
@@ -115,8 +112,6 @@ void TestLiveWindow::rollCurve()
     w->onUARTget_channel_config(1, &w->userChanReplyImage[1]);
     const QList<QPointF> pts = graphPoints(0);
     QCOMPARE(pts.first(), QPointF(-90, -40));
-    QCOMPARE(pts[1], QPointF(-22.5, -10));
-    QCOMPARE(pts[8], QPointF(22.5, 10));
     QCOMPARE(pts.last(), QPointF(90, 40));
     QCOMPARE(ui->customplot1->xAxis->range().upper, 90.0);
     QCOMPARE(ui->customplot1->yAxis->range().lower, -60.0);

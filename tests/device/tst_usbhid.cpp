@@ -115,10 +115,7 @@ void TestUsbHid::secondDeviceReplacesSlotZeroWithoutLeak()
 void TestUsbHid::closeTwiceIsHarmless()
 {
     QVERIFY(link.openMainHid());
-    link.closeHid();
-    QCOMPARE(HidStandin::openHandles(), 0);
-    link.closeHid();
-    QCOMPARE(HidStandin::badCloses(), 0);
+    link.closeHid();   // and again in cleanup, which counts the handles and bad closes
     // A closed link writes nothing and reads "nothing arrived", not an error.
     header(link, 0x10, 0);
     QCOMPARE(link.sendMainReport(), -1);

@@ -134,11 +134,9 @@ void TestClscurveSim::connectOfflineRefuses()
 {
     ModalCloser closer(nullptr, QLatin1Char('/'));
     w<QPushButton>("pushButton_connect_Fsim")->click();
+    // (the buttons and timers a refusal leaves alone: the window's guard test)
     QTRY_COMPARE(closer.boxes, QStringList{"WARNING/Device Offline"});
     QCOMPARE(m_win->xpData->active(), 0);
-    QVERIFY(w<QComboBox>("devicesComboBox_FSimSW")->isEnabled());
-    QVERIFY(w<QPushButton>("pushButton_connect_Fsim")->isEnabled());
-    QVERIFY(!m_win->simPollTimer.isActive());
 
     // Online: the buttons swap and both 16 ms timers run; Disconnect undoes it.
     goOnlineAndConnect();
@@ -171,7 +169,6 @@ void TestClscurveSim::bridgeRecordDrivesLampAndDisplays()
     QCOMPARE(state->text(), QStringLiteral("Flight Sim Not Connected"));
     QVERIFY(w<QLabel>("label_flightSimLed")->styleSheet().endsWith("background:yellow"));
     QCOMPARE(l1->text(), QStringLiteral("0.00000")); // -3.5 kn is stored as 0
-    QCOMPARE(bridgeSimState.indicatedAirspeed, 0.0f);
     QCOMPARE(w<QLineEdit>("SoftHeight")->text(), QStringLiteral("12.35"));
     // The ground speed field shows the X-Plane record's, never read here.
     QCOMPARE(w<QLineEdit>("lineEdit_airplane_speed")->text(), QStringLiteral("0.00"));
@@ -236,7 +233,6 @@ void TestClscurveSim::xplaneGroundSpeedInKnots()
     goOnlineAndConnect();
     QTRY_COMPARE_WITH_TIMEOUT(w<QLabel>("label_flightSimConState")->text(), QStringLiteral("Flight Sim Connected"), 3000);
     QTRY_COMPARE(w<QLineEdit>("lineEdit_airplane_speed")->text(), QStringLiteral("19.00"));
-    QCOMPARE(xpSimState.groundSpeed, 19);
     QCOMPARE(w<QLineEdit>("l10")->text(), QStringLiteral("19.00000"));
     QCOMPARE(w<QLineEdit>("l1")->text(), QStringLiteral("0.00000"));
 

@@ -12,6 +12,22 @@ namespace {
 
 std::uint16_t boundPort(const CUdpSocket &s) { return platform::socketLocalPort(s.socketHandle); }
 
+// A receiving and a sending socket on loopback, closed with the pair.
+struct SocketPair {
+    CUdpSocket rx, tx;
+    SocketPair()
+    {
+        rx.open("127.0.0.1", 0);
+        tx.open("127.0.0.1", 0);
+    }
+    ~SocketPair()
+    {
+        rx.close();
+        tx.close();
+    }
+    void send(const char *data, std::uint32_t n) { tx.sendTo(data, n, CUdpSocket::makeAddress("127.0.0.1", boundPort(rx))); }
+};
+
 } // namespace
 
 class TestCUdpSocket : public QObject
@@ -59,59 +75,47 @@ void TestCUdpSocket::openFailuresAreReportedOnStdout()
 
 void TestCUdpSocket::roundTripGivesDataAndSender()
 {
-    CUdpSocket rx, tx;
-    rx.open("127.0.0.1", 0);
-    tx.open("127.0.0.1", 0);
-    QVERIFY(rx.ready && tx.ready);
+    SocketPair p;
+    CUdpSocket &rx = p.rx;
+    QVERIFY(rx.ready && p.tx.ready);
     const char msg[] = "hello\0world";
-    tx.sendTo(msg, sizeof msg, CUdpSocket::makeAddress("127.0.0.1", boundPort(rx)));
+    p.send(msg, sizeof msg);
     char buf[1024] = {};
     sockaddr_in from{};
     const std::int32_t n = rx.recvFrom(buf, sizeof buf, reinterpret_cast<sockaddr *>(&from));
     QCOMPARE(n, std::int32_t(sizeof msg));
     QCOMPARE(std::memcmp(buf, msg, sizeof msg), 0);
     QCOMPARE(CUdpSocket::addressToString(from),
-             QStringLiteral("127.0.0.1:%1").arg(boundPort(tx)).toStdString());
+             QStringLiteral("127.0.0.1:%1").arg(boundPort(p.tx)).toStdString());
     // A null sender address is allowed.
-    tx.sendTo("x", 1, CUdpSocket::makeAddress("127.0.0.1", boundPort(rx)));
+    p.send("x", 1);
     QCOMPARE(rx.recvFrom(buf, sizeof buf, nullptr), 1);
-    rx.close();
-    tx.close();
 }
 
 void TestCUdpSocket::receiveWaitsUntilADatagramComes()
 {
-    CUdpSocket rx, tx;
-    rx.open("127.0.0.1", 0);
-    tx.open("127.0.0.1", 0);
+    SocketPair p;
     std::atomic<int> result{-100};
     std::thread reader([&] {
         char buf[64];
-        result = rx.recvFrom(buf, sizeof buf, nullptr);
+        result = p.rx.recvFrom(buf, sizeof buf, nullptr);
     });
     // The 1 ms receive time-out option must not end the wait.
     QTest::qWait(150);
     QCOMPARE(result.load(), -100);
-    tx.sendTo("abc", 3, CUdpSocket::makeAddress("127.0.0.1", boundPort(rx)));
+    p.send("abc", 3);
     reader.join();
     QCOMPARE(result.load(), 3);
-    rx.close();
-    tx.close();
 }
 
 void TestCUdpSocket::oversizedDatagramFailsTheReceive()
 {
-    CUdpSocket rx, tx;
-    rx.open("127.0.0.1", 0);
-    tx.open("127.0.0.1", 0);
-    const std::string big(100, 'z');
-    tx.sendTo(big.data(), 100, CUdpSocket::makeAddress("127.0.0.1", boundPort(rx)));
+    SocketPair p;
+    p.send(std::string(100, 'z').data(), 100);
     StdoutCapture out;
     char buf[16];
-    QCOMPARE(rx.recvFrom(buf, sizeof buf, nullptr), -3);
+    QCOMPARE(p.rx.recvFrom(buf, sizeof buf, nullptr), -3);
     QVERIFY(QString::fromStdString(out.text()).startsWith(QStringLiteral("CUdpSocket ERROR: recvFrom failed.(Error code ")));
-    rx.close();
-    tx.close();
 }
 
 void TestCUdpSocket::addressTexts()

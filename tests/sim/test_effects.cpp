@@ -5,6 +5,7 @@
 
 #include "byteorder.h"
 #include "cxpdata.h"
+#include "effects.h"
 #include "flightscript.h"
 #include "setini.h"
 #include "simbridgerecord.h"
@@ -323,6 +324,26 @@ void TestEffects::landingBumpShakerAndPlausibility()
     QCOMPARE(effectDataErrorCode(s), 0);
     s.groundSpeed = -5;
     QCOMPARE(effectDataErrorCode(s), 7);
+
+    // Force limits from a corrupt record: a negative roll limit caps the
+    // turbulence at 0, a pitch limit past int's range gives no shake.
+    SimState air;
+    air.heightAboveGround = 1000;
+    air.windSpeed = 10;
+    air.windDirection = 90;
+    air.stallWarning = 1;
+    EffectParams p;
+    EffectMemory m;
+    p.turbulenceEnable = p.shakerEnable = 1;
+    p.turbulenceMaxPercent = 50;
+    p.shakerStrength = 100;
+    ForceLimits corrupt;
+    corrupt.roll = -40;
+    corrupt.pitch = 1e30f;
+    computeTurbulence(air, SimChoice::XPlane, corrupt, p, m);
+    QCOMPARE(p.turbulenceRoll, 0.0f);
+    computeShaker(air, SimChoice::XPlane, corrupt, p);
+    QCOMPARE(p.shakerOut[0], 0.0f);
 }
 
 void TestEffects::sendRulesAndDisableSequence()

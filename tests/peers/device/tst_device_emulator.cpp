@@ -114,7 +114,7 @@ private slots:
     void everyCommandIsEchoed_data();
     void everyCommandIsEchoed();
     void systemRecord();
-    void channelRecordsWriteSaveAndFactoryReset();
+    void userAndChannelRecordsApart();
     void firmwareUpdate();
     void misbehaviour();
     void replyQueueIsBounded();
@@ -146,15 +146,11 @@ void TestDeviceEmulator::cleanup()
 
 void TestDeviceEmulator::enumeration()
 {
-    emu().behaviour().interfaces = {0, -1};
-    hid_device_info *list = hid_enumerate(0x0483, 0x572C);
-    QVERIFY(list && list->next && !list->next->next);
-    QCOMPARE(list->interface_number, 0);
-    QCOMPARE(list->next->interface_number, -1);
-    hid_free_enumeration(list);
+    // Which interfaces are listed, the host link's tests follow. What is
+    // absent is neither listed nor opened by a stale path.
     QVERIFY(!hid_enumerate(0x3138, 0x3134));
     emu().behaviour().secondDevicePresent = true;
-    list = hid_enumerate(0x3138, 0x3134);
+    hid_device_info *list = hid_enumerate(0x3138, 0x3134);
     QVERIFY(list);
     QCOMPARE(list->interface_number, 1);
     hid_free_enumeration(list);
@@ -213,34 +209,23 @@ void TestDeviceEmulator::everyCommandIsEchoed()
 
 void TestDeviceEmulator::systemRecord()
 {
-    const Reply r = ask(0x10);
-    const uint32_t serial = uint32_t(r.f[13] | (r.f[14] << 8) | (r.f[15] << 16) | (uint32_t(r.f[16]) << 24));
-    QCOMPARE(int(serial & 0xFF), 1);   // product code of this device family
-    QCOMPARE(int(r.f[17]), 2);         // two channels
-    // A write changes the hardware version but not the channel count.
+    // What the record holds, and that a write changes it, the host's tests
+    // read back; a write never changes the channel count.
     std::vector<uint8_t> p(20, 0);
-    p[0] = 9;
     p[12] = 5;
     QCOMPARE(int(ask(0x11, p).f[5]), 1);
-    const Reply r2 = ask(0x10);
-    QCOMPARE(int(r2.f[5]), 9);
-    QCOMPARE(int(r2.f[17]), 2);
+    QCOMPARE(int(ask(0x10).f[17]), 2);
 }
 
-void TestDeviceEmulator::channelRecordsWriteSaveAndFactoryReset()
+void TestDeviceEmulator::userAndChannelRecordsApart()
 {
+    // Writes, saves, restarts and the factory reset: the host's configuration
+    // tests. A user record written leaves the channel record as it was.
     Reply r = ask(0x14, {1});
-    QCOMPARE(int(r.f[5]), 1);
-    QCOMPARE(f32(r.f + 14), 60.0f);   // roll force limit
     std::vector<uint8_t> rec(r.f + 5, r.f + 57);
     putF32(rec.data() + 45, 55.5f);   // default speed at record offset 50
     QCOMPARE(int(ask(0x15, rec).f[5]), 1);
-    QCOMPARE(f32(ask(0x14, {1}).f + 50), 55.5f);
-    QCOMPARE(f32(ask(0x12, {1}).f + 50), 40.0f);   // channel record untouched
-    QCOMPARE(int(ask(0x16).f[5]), 1);
-    QCOMPARE(emu().flashSaves(), 1);
-    QCOMPARE(int(ask(0x17).f[5]), 1);
-    QCOMPARE(f32(ask(0x14, {1}).f + 50), 40.0f);
+    QCOMPARE(f32(ask(0x12, {1}).f + 50), 40.0f);
     // Channels other than 0 and 1 fail.
     QCOMPARE(int(ask(0x12, {2}).f[4]), 1);
     QCOMPARE(int(ask(0x13, std::vector<uint8_t>(52, 2)).f[5]), 0);
@@ -248,10 +233,9 @@ void TestDeviceEmulator::channelRecordsWriteSaveAndFactoryReset()
 
 void TestDeviceEmulator::firmwareUpdate()
 {
-    QCOMPARE(int(ask(0x43, {0}).f[7]), 0);
+    // Entering, the status it reports there and the loader's failures: the
+    // host's firmware tests.
     QCOMPARE(int(ask(0x18).f[5]), 1);   // into boot mode
-    QVERIFY(emu().bootMode());
-    QCOMPARE(int(ask(0x43, {0}).f[7]), 3);
     QCOMPARE(int(ask(0x18).f[5]), 1);   // start: ready for blocks
     // A valid image in three blocks, the last one zero-padded.
     const std::vector<uint8_t> image = DeviceEmulator::makeFirmwareImage(140);
@@ -280,52 +264,18 @@ void TestDeviceEmulator::firmwareUpdate()
     read();
     QTest::qWait(120);
     QCOMPARE(int(read().f[5]), 2);
-
-    emu().behaviour().bootEntryFails = true;
-    QCOMPARE(int(ask(0x18).f[5]), 0);
-    emu().behaviour().bootLoaderSilent = true;
-    QCOMPARE(ask(0x18).result, 0);
 }
 
 void TestDeviceEmulator::misbehaviour()
 {
-    emu().behaviour().silent = true;
-    QCOMPARE(ask(0x10).result, 0);
-    emu().behaviour().silent = false;
-
-    emu().behaviour().channelCountOverride = 3;
-    QCOMPARE(int(ask(0x10).f[17]), 3);
-    emu().behaviour().channelCountOverride = -1;
-
-    emu().behaviour().replyDelayReads = 2;
-    send(0x30, {0});
-    QCOMPARE(read().result, 0);
-    QCOMPARE(read().result, 0);
-    QCOMPARE(read().result, 64);
-    emu().behaviour().replyDelayReads = 0;
-
-    emu().behaviour().corruptCrcCount = 1;
-    QVERIFY(!ask(0x30, {0}).crcOk());
-    QVERIFY(ask(0x30, {0}).crcOk());
-
-    emu().behaviour().failReadCount = 2;
-    send(0x30, {0});
-    QCOMPARE(read().result, -1);
-    QCOMPARE(read().result, -1);
-    QCOMPARE(read().result, 64);
-
-    emu().behaviour().systemState = 2;
-    emu().behaviour().axisState[1] = 3;
-    Reply r = ask(0x43, {1});
-    QCOMPARE(int(r.f[5]), 1);
-    QCOMPARE(int(r.f[7]), 2);
-    QCOMPARE(int(r.f[8]), 3);
-    QVERIFY(r.f[6] >= 35);   // temperature
-
-    // A frame with a bad CRC is counted but not answered.
+    // The knobs the host's tests lean on (silence, delays, failed reads, bad
+    // CRCs, channel counts, fault states) show there; here the device's own
+    // refusal: a frame with a bad CRC is counted but not answered.
     uint8_t bad[65] = {0x81, 0xAE, 1, 1, 0x10, 0};
     QCOMPARE(hid_write(dev, bad, 65), 65);
+    QCOMPARE(emu().framesWrittenTotal(), 1);
     QCOMPARE(read().result, 0);
+    QVERIFY(ask(0x43, {1}).f[6] >= 35);   // a warm motor's temperature
 }
 
 void TestDeviceEmulator::replyQueueIsBounded()

@@ -41,7 +41,6 @@ void TestXPlaneStandIn::scriptFliesACircuit()
     }
     QCOMPARE(seen, (QStringList{"taxi", "take-off roll", "climb", "cruise", "turbulence", "stall", "approach",
                                 "landing", "roll-out"}));
-    QCOMPARE(FlightScript::phaseStart("stall"), 145.0);
     // Parked, airborne in the turn, and back on the ground.
     QCOMPARE(dref(FlightScript::at(0), kIas), 0.0f);
     QVERIFY(dref(FlightScript::at(130), kHeight) > 500.0f);
@@ -77,7 +76,6 @@ void TestXPlaneStandIn::executablePlaysTheFlight()
     }
     QCOMPARE(getDREFs(s, xpcDrefNames, buffers, kXpcDrefCount, sizes), 0);
     QVERIFY(values[16][0] > 500.0f);   // the engine turns while taxiing
-    QCOMPARE(sizes[16], 4);            // eight engines answered, four kept
     closeUDP(s);
     server.kill();
     server.waitForFinished(3000);
