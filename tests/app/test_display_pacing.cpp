@@ -92,6 +92,22 @@ struct CrosshairPlot {
     }
 };
 
+// The largest difference of one colour of one pixel.
+int worstDifference(const QImage &imageA, const QImage &imageB)
+{
+    const QImage a = imageA.convertToFormat(QImage::Format_RGB32), b = imageB.convertToFormat(QImage::Format_RGB32);
+    if (a.size() != b.size())
+        return 255;
+    int worst = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
+            worst = qMax(worst, qMax(qAbs(qRed(pa) - qRed(pb)),
+                                     qMax(qAbs(qGreen(pa) - qGreen(pb)), qAbs(qBlue(pa) - qBlue(pb)))));
+        }
+    return worst;
+}
+
 // A live field as the main window holds it: in a styled group box in a group
 // box on a tab page; the screen's pixels of the window.
 struct FieldWindow {
@@ -242,41 +258,22 @@ void TestDisplayPacing::crosshairLooksAsThePlotWouldDrawIt()
     QCoreApplication::processEvents();
     // Blending onto the widget rather than through a layer buffer may round
     // an antialiased edge by a step or two; nothing else may differ.
-    const auto worstDifference = [](const QImage &imageA, const QImage &imageB) {
-        const QImage a = imageA.convertToFormat(QImage::Format_RGB32);
-        const QImage b = imageB.convertToFormat(QImage::Format_RGB32);
-        if (a.size() != b.size())
-            return 255;
-        int worst = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x) {
-                const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
-                worst = qMax(worst, qMax(qAbs(qRed(pa) - qRed(pb)),
-                                         qMax(qAbs(qGreen(pa) - qGreen(pb)), qAbs(qBlue(pa) - qBlue(pb)))));
-            }
-        return worst;
-    };
-    const auto screen = [](CrosshairPlot &p) { return p.plot.screen()->grabWindow(p.plot.winId()).toImage(); };
     int worst = worstDifference(overlay.plot.grab().toImage(), plain.plot.grab().toImage());
     QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference %1").arg(worst)));
-    // On screen too, after a replot and after a live frame that moves the lines.
-    worst = worstDifference(screen(overlay), screen(plain));
-    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference on screen %1").arg(worst)));
-    overlay.setPoint(-55.5, 80.25);
-    overlay.crosshair->requestFrame();
-    plain.setPoint(-55.5, 80.25);
-    plain.plot.replot();
-    QTest::qWait(50);
-    worst = worstDifference(screen(overlay), screen(plain));
-    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference after a frame %1").arg(worst)));
-    // New axes: the copy of the plot under the lines is drawn anew.
-    for (CrosshairPlot *p : {&overlay, &plain})
-        p->plot.xAxis->setRange(-40, 120);
-    overlay.crosshair->replotAll();
-    plain.plot.replot();
-    QTest::qWait(50);
-    worst = worstDifference(screen(overlay), screen(plain));
-    QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference after new axes %1").arg(worst)));
+    // On the screen, after a live frame and after new axes (the copy of the
+    // plot under the lines is then drawn anew).
+    const auto screen = [](CrosshairPlot &p) { return p.plot.screen()->grabWindow(p.plot.winId()).toImage(); };
+    for (const bool newAxes : {false, true}) {
+        for (CrosshairPlot *p : {&overlay, &plain}) {
+            p->plot.xAxis->setRange(newAxes ? -40 : -83, newAxes ? 120 : 83);
+            p->setPoint(-55.5, 80.25);
+        }
+        newAxes ? overlay.crosshair->replotAll() : overlay.crosshair->requestFrame();
+        plain.plot.replot();
+        QTest::qWait(50);
+        worst = worstDifference(screen(overlay), screen(plain));
+        QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest difference on screen %1").arg(worst)));
+    }
 }
 
 void TestDisplayPacing::opaqueFieldLooksTheSameAndRepaintsAlone()
@@ -285,21 +282,14 @@ void TestDisplayPacing::opaqueFieldLooksTheSameAndRepaintsAlone()
     QVERIFY(QTest::qWaitForWindowExposed(&opaque.window) && QTest::qWaitForWindowExposed(&plain.window));
     QTest::qWait(30);
     QCOMPARE(opaque.screen(), plain.screen());
-    // Changing texts are painted over the backdrop as over the group boxes,
-    // and the group box is not painted for them.
+    // A new text is painted over the backdrop as over the group box, which
+    // is not painted for it.
     opaque.counter.paints = 0;
-    for (const char *text : {"41.25", "-12.3", "100.00"}) {
-        for (FieldWindow *w : {&opaque, &plain})
-            w->field->setText(QString::fromLatin1(text));
-        QTest::qWait(30);
-        QCOMPARE(opaque.screen(), plain.screen());
-    }
-    QCOMPARE(opaque.counter.paints, 0);
-    // A disabled group box looks different behind the field: drawn anew.
     for (FieldWindow *w : {&opaque, &plain})
-        w->inner->setEnabled(false);
+        w->field->setText(QStringLiteral("-12.3"));
     QTest::qWait(30);
     QCOMPARE(opaque.screen(), plain.screen());
+    QCOMPARE(opaque.counter.paints, 0);
 }
 
 QTEST_MAIN(TestDisplayPacing)
