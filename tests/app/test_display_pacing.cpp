@@ -11,7 +11,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTabWidget>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QtTest>
@@ -108,36 +107,26 @@ int worstDifference(const QImage &imageA, const QImage &imageB)
     return worst;
 }
 
-// A live field as the main window holds it: in a styled group box in a group
-// box on a tab page; the screen's pixels of the window.
+// A live field in a styled group box, as the main window holds it.
 struct FieldWindow {
     struct PaintCounter : QObject {
         int paints = 0;
         bool eventFilter(QObject *, QEvent *e) override { paints += e->type() == QEvent::Paint; return false; }
-    } counter;   // of the inner group box
+    } counter;   // of the group box
     QWidget window;
-    QGroupBox *inner = nullptr;
-    QLineEdit *field = nullptr;
+    QGroupBox *box = new QGroupBox(QStringLiteral("Display"), &window);
+    QLineEdit *field = new QLineEdit(box);
 
     explicit FieldWindow(bool opaque)
     {
-        auto *tabs = new QTabWidget(&window);
-        auto *page = new QWidget;
-        tabs->addTab(page, QStringLiteral("General"));
-        auto *outer = new QGroupBox(QStringLiteral("Console"), page);
-        inner = new QGroupBox(QStringLiteral("Display"), outer);
-        inner->setStyleSheet(QStringLiteral("QGroupBox{ font-weight: bold; }"));
-        field = new QLineEdit(inner);
-        field->setReadOnly(true);
-        (new QGridLayout(page))->addWidget(outer);
-        (new QGridLayout(outer))->addWidget(inner);
-        (new QGridLayout(inner))->addWidget(field);
+        box->setStyleSheet(QStringLiteral("QGroupBox{ font-weight: bold; }"));
+        field->setFocusPolicy(Qt::NoFocus);   // no focus frame in the window shown last
+        (new QGridLayout(&window))->addWidget(box);
+        (new QGridLayout(box))->addWidget(field);
         if (opaque)
             OpaqueBackdrop::attach(field);
-        tabs->resize(300, 200);
-        window.resize(300, 200);
         window.show();
-        inner->installEventFilter(&counter);
+        box->installEventFilter(&counter);
     }
     QImage screen() { return window.screen()->grabWindow(window.winId()).toImage(); }
 };
