@@ -95,7 +95,7 @@ void SimBridge::dispatchProc(const std::uint8_t *data, std::uint32_t size, void 
     auto *self = static_cast<SimBridge *>(context);
     if (!self || !data || size < 12)
         return;
-    const std::uint32_t id = getU32(data + 8);
+    const std::uint32_t id = readU32LE(data + 8);
     switch (id) {
     case kRecvOpen:
         self->defineSimVariables();
@@ -106,7 +106,7 @@ void SimBridge::dispatchProc(const std::uint8_t *data, std::uint32_t size, void 
         break;
     }
     case kRecvSimObjectData:
-        if (size >= 16 && getU32(data + 12) == SIMVAR_REQUEST_ID && size > 40) {
+        if (size >= 16 && readU32LE(data + 12) == SIMVAR_REQUEST_ID && size > 40) {
             // Never past the message's end, whatever it claims to carry.
             std::size_t n = self->valueCount_ * 8;
             if (n > size - 40)
@@ -116,7 +116,7 @@ void SimBridge::dispatchProc(const std::uint8_t *data, std::uint32_t size, void 
         }
         break;
     case kRecvSystemState:
-        if (size >= 16 && getU32(data + 12) == SIM_STATE_REQUEST_ID)
+        if (size >= 16 && readU32LE(data + 12) == SIM_STATE_REQUEST_ID)
             self->watchdogCounter_ = 0;
         break;
     default:

@@ -603,7 +603,7 @@ HRESULT32 SimConnectConnection::claimMessage(std::uint32_t length, std::uint8_t 
         fill_ += length;
     }
     sendId_ = sendId_ == 0xFFFFFFFFu ? 1 : sendId_ + 1;
-    putU32(b + 12, sendId_);
+    writeU32LE(b + 12, sendId_);
     *block = b;
     return S_OK32;
 }
@@ -674,7 +674,7 @@ HRESULT32 SimConnectConnection::dispatch(DispatchProc proc, void *context)
         // an I/O thread: the window's answer must never wait for a lock that
         // thread holds.
         if (inProcessState_.load() == 1 && !m->lentByHost && m->data
-            && m->length == kOpenReplySizeInProcess && getU32(m->data + 8) == kRecvOpen) {
+            && m->length == kOpenReplySizeInProcess && readU32LE(m->data + 8) == kRecvOpen) {
             hostRequest(kHostEntryPoints, reinterpret_cast<std::uintptr_t>(&lendEntry),
                         reinterpret_cast<std::uintptr_t>(&deliverEntry));
             inProcessState_ = 2;

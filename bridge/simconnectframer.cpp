@@ -69,7 +69,7 @@ ReceiveFramer::Result ReceiveFramer::next()
         }
         if (unread < 4)
             return makeRoom(0);
-        const std::uint32_t size = getU32(buf_ + read_);
+        const std::uint32_t size = readU32LE(buf_ + read_);
         if (size > max_)
             return Abort;
         if (size == 0) {

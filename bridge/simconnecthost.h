@@ -50,19 +50,7 @@ using HostLendEntry = int (*)(std::uint32_t identity, std::uint8_t *block, std::
 // given back after delivery), 0 refused.
 using HostDeliverEntry = int (*)(std::uint32_t identity, std::uint8_t *data, std::uint32_t length);
 
-inline void putU64(std::uint8_t *p, std::uint64_t v)
-{
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
-inline std::uint64_t getU64(const std::uint8_t *p)
-{
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
 
 // Fills one request record.
 inline void makeHostRequest(std::uint8_t *req, std::uint32_t kind, std::uint32_t identity,
@@ -70,10 +58,10 @@ inline void makeHostRequest(std::uint8_t *req, std::uint32_t kind, std::uint32_t
 {
     for (std::uint32_t i = 0; i < kHostRequestSize; ++i)
         req[i] = 0;
-    putU32(req, kind);
-    putU32(req + 4, identity);
-    putU64(req + 8, first);
-    putU64(req + 16, second);
+    writeU32LE(req, kind);
+    writeU32LE(req + 4, identity);
+    writeU64LE(req + 8, first);
+    writeU64LE(req + 16, second);
 }
 
 } // namespace simconnect

@@ -16,9 +16,9 @@ bool putString(std::uint8_t *field, const char *s)
 
 void putHeader(std::uint8_t *msg, std::uint32_t size, std::uint32_t id)
 {
-    putU32(msg, size);
-    putU32(msg + 4, kProtocolVersion);
-    putU32(msg + 8, id);
+    writeU32LE(msg, size);
+    writeU32LE(msg + 4, kProtocolVersion);
+    writeU32LE(msg + 8, id);
 }
 
 bool fillOpen(std::uint8_t *msg, const char *clientName)
@@ -26,12 +26,12 @@ bool fillOpen(std::uint8_t *msg, const char *clientName)
     putHeader(msg, kSizeOpen, kIdOpen);
     if (!putString(msg + 16, clientName))
         return false;
-    putU32(msg + 272, 0);
-    putU32(msg + 276, 0x50334400u);   // bytes 00 44 33 50
-    putU32(msg + 280, 4);
-    putU32(msg + 284, 4);
-    putU32(msg + 288, 0);
-    putU32(msg + 292, 0);
+    writeU32LE(msg + 272, 0);
+    writeU32LE(msg + 276, 0x50334400u);   // bytes 00 44 33 50
+    writeU32LE(msg + 280, 4);
+    writeU32LE(msg + 284, 4);
+    writeU32LE(msg + 288, 0);
+    writeU32LE(msg + 292, 0);
     return true;
 }
 
@@ -40,19 +40,19 @@ bool fillAddToDataDefinition(std::uint8_t *msg, std::uint32_t defineId, const ch
                              std::uint32_t datumId)
 {
     putHeader(msg, kSizeAddToDataDefinition, kIdAddToDataDefinition);
-    putU32(msg + 16, defineId);
+    writeU32LE(msg + 16, defineId);
     if (!putString(msg + 20, datumName) || !putString(msg + 276, unitsName))
         return false;
-    putU32(msg + 532, datumType);
-    putF32(msg + 536, epsilon);
-    putU32(msg + 540, datumId);
+    writeU32LE(msg + 532, datumType);
+    writeF32LE(msg + 536, epsilon);
+    writeU32LE(msg + 540, datumId);
     return true;
 }
 
 void fillClearDataDefinition(std::uint8_t *msg, std::uint32_t defineId)
 {
     putHeader(msg, kSizeClearDataDefinition, kIdClearDataDefinition);
-    putU32(msg + 16, defineId);
+    writeU32LE(msg + 16, defineId);
 }
 
 void fillRequestDataOnSimObject(std::uint8_t *msg, std::uint32_t requestId, std::uint32_t defineId,
@@ -62,13 +62,13 @@ void fillRequestDataOnSimObject(std::uint8_t *msg, std::uint32_t requestId, std:
     putHeader(msg, kSizeRequestDataOnSimObject, kIdRequestDataOnSimObject);
     const std::uint32_t f[] = {requestId, defineId, objectId, period, flags, origin, interval, limit};
     for (unsigned i = 0; i < 8; ++i)
-        putU32(msg + 16 + 4 * i, f[i]);
+        writeU32LE(msg + 16 + 4 * i, f[i]);
 }
 
 bool fillRequestSystemState(std::uint8_t *msg, std::uint32_t requestId, const char *stateName)
 {
     putHeader(msg, kSizeRequestSystemState, kIdRequestSystemState);
-    putU32(msg + 16, requestId);
+    writeU32LE(msg + 16, requestId);
     return putString(msg + 20, stateName);
 }
 

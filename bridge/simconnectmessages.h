@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "byteorder.h"
+
 namespace simconnect {
 
 using HRESULT32 = std::int32_t;
@@ -43,44 +45,10 @@ enum RecvId : std::uint32_t {
     kRecvSystemState = 15,
 };
 
-inline void putU32(std::uint8_t *p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
-inline std::uint32_t getU32(const std::uint8_t *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
-        | std::uint32_t(p[3]) << 24;
-}
 
-inline void putF32(std::uint8_t *p, float f)
-{
-    std::uint32_t u;
-    std::memcpy(&u, &f, 4);
-    putU32(p, u);
-}
 
-inline void putF64(std::uint8_t *p, double d)
-{
-    std::uint64_t u;
-    std::memcpy(&u, &d, 8);
-    for (int i = 0; i < 8; ++i)
-        p[i] = static_cast<std::uint8_t>(u >> (8 * i));
-}
 
-inline double getF64(const std::uint8_t *p)
-{
-    std::uint64_t u = 0;
-    for (int i = 7; i >= 0; --i)
-        u = (u << 8) | p[i];
-    double d;
-    std::memcpy(&d, &u, 8);
-    return d;
-}
 
 // Copies s (null = empty) into a 256-byte field, NUL-terminated and zero-filled.
 // False when it has 256 characters or more: the field is then left untouched.

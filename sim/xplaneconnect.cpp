@@ -1,5 +1,7 @@
 #include "xplaneconnect.h"
 
+#include "byteorder.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -60,11 +62,14 @@ void printError(const char *function, const char *format, ...)
     std::exit(1);
 }
 
-void put32f(char *p, float v) { std::memcpy(p, &v, 4); }
-void put64f(char *p, double v) { std::memcpy(p, &v, 8); }
-void put32i(char *p, std::int32_t v) { std::memcpy(p, &v, 4); }
-float get32f(const char *p) { float v; std::memcpy(&v, p, 4); return v; }
-double get64f(const char *p) { double v; std::memcpy(&v, p, 8); return v; }
+// X-Plane Connect's messages are little-endian, held in char buffers.
+std::uint8_t *bytes(char *p) { return reinterpret_cast<std::uint8_t *>(p); }
+const std::uint8_t *bytes(const char *p) { return reinterpret_cast<const std::uint8_t *>(p); }
+void put32f(char *p, float v) { writeF32LE(bytes(p), v); }
+void put64f(char *p, double v) { writeF64LE(bytes(p), v); }
+void put32i(char *p, std::int32_t v) { writeU32LE(bytes(p), static_cast<std::uint32_t>(v)); }
+float get32f(const char *p) { return readF32LE(bytes(p)); }
+double get64f(const char *p) { return readF64LE(bytes(p)); }
 
 void putTag(char *p, const char *tag)
 {
@@ -350,7 +355,7 @@ int setCONN(XpcSocket *sock, unsigned short port)
 {
     char request[7];
     putTag(request, "CONN");
-    std::memcpy(request + 5, &port, 2);
+    writeU16LE(bytes(request + 5), port);
     if (sendCommand(*sock, "setCONN", request, 7, -1) < 0)
         return -1;
     closeUDP(*sock);
@@ -400,9 +405,7 @@ int readDATA(XpcSocket sock, float data[][9], int rows)
     const int take = got < rows ? got : rows;
     for (int r = 0; r < take; ++r) {
         const char *row = reply.data() + 5 + 36 * r;
-        std::int32_t index;
-        std::memcpy(&index, row, 4);
-        data[r][0] = static_cast<float>(index);
+        data[r][0] = static_cast<float>(static_cast<std::int32_t>(readU32LE(bytes(row))));
         for (int k = 1; k < 9; ++k)
             data[r][k] = get32f(row + 4 * k);
     }

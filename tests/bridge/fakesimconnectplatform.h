@@ -178,11 +178,11 @@ inline std::vector<std::uint8_t> serverMessage(std::uint32_t id, std::vector<std
                                                std::vector<std::uint8_t> tail = {})
 {
     std::vector<std::uint8_t> m(12 + 4 * fields.size() + tail.size());
-    simconnect::putU32(m.data(), std::uint32_t(m.size()));
-    simconnect::putU32(m.data() + 4, 4);
-    simconnect::putU32(m.data() + 8, id);
+    writeU32LE(m.data(), std::uint32_t(m.size()));
+    writeU32LE(m.data() + 4, 4);
+    writeU32LE(m.data() + 8, id);
     for (std::size_t i = 0; i < fields.size(); ++i)
-        simconnect::putU32(m.data() + 12 + 4 * i, fields[i]);
+        writeU32LE(m.data() + 12 + 4 * i, fields[i]);
     std::copy(tail.begin(), tail.end(), m.begin() + 12 + 4 * long(fields.size()));
     return m;
 }

@@ -16,10 +16,10 @@ std::vector<std::uint8_t> dataMessage(std::uint32_t requestId, const std::vector
 {
     std::vector<std::uint8_t> tail(24 + 8 * values.size());
     for (std::size_t i = 0; i < values.size(); ++i)
-        putF64(tail.data() + 24 + 8 * i, values[i]);
+        writeF64LE(tail.data() + 24 + 8 * i, values[i]);
     auto m = serverMessage(8, {requestId}, tail);
     if (claimedSize)
-        putU32(m.data(), claimedSize);
+        writeU32LE(m.data(), claimedSize);
     return m;
 }
 
@@ -27,7 +27,7 @@ std::vector<double> datagramValues(const std::uint8_t *d, std::size_t n)
 {
     std::vector<double> v;
     for (std::size_t i = 0; i < n; ++i)
-        v.push_back(getF64(d + SimBridgeRecord::valueOffset(int(i))));
+        v.push_back(readF64LE(d + SimBridgeRecord::valueOffset(int(i))));
     return v;
 }
 
@@ -42,7 +42,7 @@ class TstSimBridge : public QObject {
     {
         std::vector<std::uint32_t> ids;
         for (const auto &w : io->writes)
-            ids.push_back(getU32(w.data() + 8));
+            ids.push_back(readU32LE(w.data() + 8));
         return ids;
     }
 
@@ -99,8 +99,8 @@ private slots:
             b.watchdogPass();   // 2: ask
             io->drainWrites();
             QCOMPARE(io->writes.size(), std::size_t(2 + round));
-            QCOMPARE(getU32(io->writes.back().data() + 8), std::uint32_t(kIdRequestSystemState));
-            QCOMPARE(getU32(io->writes.back().data() + 16), 1u);
+            QCOMPARE(readU32LE(io->writes.back().data() + 8), std::uint32_t(kIdRequestSystemState));
+            QCOMPARE(readU32LE(io->writes.back().data() + 16), 1u);
             io->deliver(serverMessage(15, {1}));
             b.dispatchPass();
             QCOMPARE(b.watchdogCounter(), 0);
@@ -164,32 +164,32 @@ private slots:
         QCOMPARE(io->writes.size(), std::size_t(1 + count + 1));
         for (int i = 0; i < count; ++i) {
             const auto &w = io->writes[std::size_t(1 + i)];
-            QCOMPARE(getU32(w.data() + 8), std::uint32_t(kIdAddToDataDefinition));
-            QCOMPARE(getU32(w.data() + 16), 0u);
+            QCOMPARE(readU32LE(w.data() + 8), std::uint32_t(kIdAddToDataDefinition));
+            QCOMPARE(readU32LE(w.data() + 16), 0u);
             QCOMPARE(std::string(reinterpret_cast<const char *>(w.data() + 20)),
                      std::string(kBridgeVariables[i].name));
             QCOMPARE(std::string(reinterpret_cast<const char *>(w.data() + 276)),
                      std::string(kBridgeVariables[i].units));
-            QCOMPARE(getU32(w.data() + 532), 4u);
-            QCOMPARE(getU32(w.data() + 536), 0u);
-            QCOMPARE(getU32(w.data() + 540), 0xFFFFFFFFu);
+            QCOMPARE(readU32LE(w.data() + 532), 4u);
+            QCOMPARE(readU32LE(w.data() + 536), 0u);
+            QCOMPARE(readU32LE(w.data() + 540), 0xFFFFFFFFu);
         }
         const char *last = reinterpret_cast<const char *>(io->writes[std::size_t(count)].data() + 20);
         QCOMPARE(std::string(last), std::string(count == 44 ? "BRAKE PARKING POSITION" : "AILERON TRIM"));
         QCOMPARE(std::string(reinterpret_cast<const char *>(io->writes[23].data() + 20)),
                  std::string(reinterpret_cast<const char *>(io->writes[35].data() + 20)));
         const auto &req = io->writes.back();
-        QCOMPARE(getU32(req.data() + 8), std::uint32_t(kIdRequestDataOnSimObject));
+        QCOMPARE(readU32LE(req.data() + 8), std::uint32_t(kIdRequestDataOnSimObject));
         const std::uint32_t expect[] = {0, 0, 0, 2, 0, 0, 0, 0};
         for (int i = 0; i < 8; ++i)
-            QCOMPARE(getU32(req.data() + 16 + 4 * i), expect[i]);
+            QCOMPARE(readU32LE(req.data() + 16 + 4 * i), expect[i]);
 
         // QUIT clears the definition and leaves the flag up.
         io->deliver(serverMessage(3, {}));
         b.dispatchPass();
         io->drainWrites();
-        QCOMPARE(getU32(io->writes.back().data() + 8), std::uint32_t(kIdClearDataDefinition));
-        QCOMPARE(getU32(io->writes.back().data() + 16), 0u);
+        QCOMPARE(readU32LE(io->writes.back().data() + 8), std::uint32_t(kIdClearDataDefinition));
+        QCOMPARE(readU32LE(io->writes.back().data() + 16), 0u);
         QVERIFY(b.connected());
         SimConnect_Close(b.handle());
     }

@@ -36,10 +36,10 @@ struct Seen {
 void proc(const std::uint8_t *d, std::uint32_t, void *ctx)
 {
     auto *s = static_cast<Seen *>(ctx);
-    const std::uint32_t id = getU32(d + 8);
+    const std::uint32_t id = readU32LE(d + 8);
     s->ids.push_back(id);
     if (id == 15)
-        s->stateRequest = getU32(d + 12);
+        s->stateRequest = readU32LE(d + 12);
 }
 
 // Dispatches until a message of that id arrived (or the time is up).
@@ -155,7 +155,7 @@ void busyPipeIsWaitedFor()
     if (h) {
         std::uint8_t open[296] = {};
         DWORD n = 0;
-        CHECK(::ReadFile(server, open, sizeof open, &n, nullptr) && n == 296 && getU32(open + 8) == 0xF0000001u);
+        CHECK(::ReadFile(server, open, sizeof open, &n, nullptr) && n == 296 && readU32LE(open + 8) == 0xF0000001u);
         ::CloseHandle(server);
         CHECK(SimConnect_Close(h) == 0);
     }
@@ -187,15 +187,15 @@ LRESULT CALLBACK hostProc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_COMMAND && wp == kHostCommandParam && g_host) {
         ++g_host->commands;
         const auto *req = reinterpret_cast<const std::uint8_t *>(lp);
-        const std::uint32_t kind = getU32(req);
+        const std::uint32_t kind = readU32LE(req);
         g_host->kinds.push_back(kind);
         if (kind == kHostEntryPoints)
-            g_host->lend = reinterpret_cast<HostLendEntry>(static_cast<std::uintptr_t>(getU64(req + 8)));
+            g_host->lend = reinterpret_cast<HostLendEntry>(static_cast<std::uintptr_t>(readU64LE(req + 8)));
         if (kind == kHostBorrow && g_host->lend)
-            g_host->lend(getU32(req + 4), g_host->block, sizeof g_host->block);
+            g_host->lend(readU32LE(req + 4), g_host->block, sizeof g_host->block);
         if (kind == kHostHandOver) {
-            const auto *b = reinterpret_cast<const std::uint8_t *>(static_cast<std::uintptr_t>(getU64(req + 8)));
-            g_host->handedOver.emplace_back(b, b + getU64(req + 16));
+            const auto *b = reinterpret_cast<const std::uint8_t *>(static_cast<std::uintptr_t>(readU64LE(req + 8)));
+            g_host->handedOver.emplace_back(b, b + readU64LE(req + 16));
         }
         return 0;
     }
@@ -236,7 +236,7 @@ void inProcessWithSimulatorWindow()
         CHECK(SimConnect_RequestSystemState(h, 1, "Sim") == 0);
         CHECK((host.kinds == std::vector<std::uint32_t>{5, 4, 1, 2, 3}));
         CHECK(host.handedOver.size() == 1 && host.handedOver[0].size() == 276
-              && getU32(host.handedOver[0].data() + 8) == 0xF0000035u);
+              && readU32LE(host.handedOver[0].data() + 8) == 0xF0000035u);
         ::Sleep(200);
         CHECK(server.received().size() == 1);   // only the Open went down the pipe
         CHECK(SimConnect_Close(h) == 0);

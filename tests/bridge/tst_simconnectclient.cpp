@@ -15,7 +15,7 @@ class TstSimConnectClient : public QObject {
 
     static std::uint32_t u32(const std::vector<std::uint8_t> &m, std::size_t at)
     {
-        return getU32(m.data() + at);
+        return readU32LE(m.data() + at);
     }
     static std::string str(const std::vector<std::uint8_t> &m, std::size_t at)
     {
@@ -210,7 +210,7 @@ private slots:
         struct Seen { std::vector<std::uint32_t> ids, sizes; void *ctx = nullptr; } seen;
         auto proc = [](const std::uint8_t *d, std::uint32_t n, void *ctx) {
             auto *s = static_cast<Seen *>(ctx);
-            s->ids.push_back(getU32(d + 8));
+            s->ids.push_back(readU32LE(d + 8));
             s->sizes.push_back(n);
             s->ctx = ctx;
         };
@@ -294,7 +294,7 @@ private slots:
     void framingErrorDropsTheConnection()
     {
         std::vector<std::uint8_t> huge(8, 0);
-        putU32(huge.data(), 41089);   // above the largest message accepted
+        writeU32LE(huge.data(), 41089);   // above the largest message accepted
         io->deliver(huge);
         QVERIFY(io->closed);
         int delivered = 0;

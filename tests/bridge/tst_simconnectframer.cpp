@@ -13,7 +13,7 @@ namespace {
 std::vector<std::uint8_t> msg(std::uint32_t size, std::uint8_t fill)
 {
     std::vector<std::uint8_t> m(size, fill);
-    putU32(m.data(), size);
+    writeU32LE(m.data(), size);
     return m;
 }
 
@@ -112,7 +112,7 @@ private slots:
         QFETCH(quint32, max);
         Feeder fd(max);
         std::vector<std::uint8_t> head(4);
-        putU32(head.data(), size);
+        writeU32LE(head.data(), size);
         QVERIFY(!fd.feed(head));
         QCOMPARE(fd.last, ReceiveFramer::Abort);
     }

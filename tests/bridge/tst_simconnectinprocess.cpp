@@ -44,7 +44,7 @@ struct FakeHost {
     void onRequest(const std::uint8_t *req, std::uint32_t len)
     {
         QCOMPARE(len, kHostRequestSize);
-        const Request r{getU32(req), getU32(req + 4), getU64(req + 8), getU64(req + 16)};
+        const Request r{readU32LE(req), readU32LE(req + 4), readU64LE(req + 8), readU64LE(req + 16)};
         requests.push_back(r);
         auto *p = reinterpret_cast<std::uint8_t *>(static_cast<std::uintptr_t>(r.first));
         switch (r.kind) {
@@ -100,16 +100,16 @@ struct Seen {
 void record(const std::uint8_t *d, std::uint32_t, void *ctx)
 {
     auto *s = static_cast<Seen *>(ctx);
-    s->ids.push_back(getU32(d + 8));
+    s->ids.push_back(readU32LE(d + 8));
     s->pointers.push_back(d);
 }
 
 std::vector<std::uint8_t> openReply(std::uint32_t size)
 {
     std::vector<std::uint8_t> m(size, 0);
-    putU32(m.data(), size);
-    putU32(m.data() + 4, 4);
-    putU32(m.data() + 8, kRecvOpen);
+    writeU32LE(m.data(), size);
+    writeU32LE(m.data() + 4, 4);
+    writeU32LE(m.data() + 8, kRecvOpen);
     return m;
 }
 
@@ -192,7 +192,7 @@ private slots:
         // An OPEN of another size, and a 308-byte message that is no OPEN, change nothing.
         io->deliver(openReply(12));
         auto notOpen = openReply(kOpenReplySizeInProcess);
-        putU32(notOpen.data() + 8, kRecvSystemState);
+        writeU32LE(notOpen.data() + 8, kRecvSystemState);
         io->deliver(notOpen);
         Seen seen;
         QCOMPARE(SimConnect_CallDispatch(h, record, &seen), S_OK32);
@@ -215,11 +215,11 @@ private slots:
         QCOMPARE(host.handedOver.size(), std::size_t(2));
         const auto &state = host.handedOver[0];
         QCOMPARE(state.size(), std::size_t(kSizeRequestSystemState));
-        QCOMPARE(getU32(state.data() + 8), std::uint32_t(kIdRequestSystemState));
-        QCOMPARE(getU32(state.data() + 12), 2u);   // the send ids run on from the Open
+        QCOMPARE(readU32LE(state.data() + 8), std::uint32_t(kIdRequestSystemState));
+        QCOMPARE(readU32LE(state.data() + 12), 2u);   // the send ids run on from the Open
         for (std::size_t i = 24; i < state.size(); ++i)
             QCOMPARE(int(state[i]), 0);   // the lent block was zeroed
-        QCOMPARE(getU32(host.handedOver[1].data() + 12), 3u);
+        QCOMPARE(readU32LE(host.handedOver[1].data() + 12), 3u);
         QCOMPARE(conn(h)->lentBlocks(), std::size_t(0));
         QCOMPARE(conn(h)->sendBufferFill(), 0u);
     }

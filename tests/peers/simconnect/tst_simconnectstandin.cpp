@@ -32,7 +32,7 @@ public:
     }
     void send(std::vector<std::uint8_t> m)
     {
-        putU32(m.data() + 12, ++sendId_);
+        writeU32LE(m.data() + 12, ++sendId_);
         QCOMPARE(::send(fd_, m.data(), m.size(), 0), ssize_t(m.size()));
     }
     // One whole message, empty on time-out; eof set when the server closed.
@@ -40,8 +40,8 @@ public:
     {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         for (;;) {
-            if (buf_.size() >= 4 && buf_.size() >= getU32(buf_.data())) {
-                const std::uint32_t n = getU32(buf_.data());
+            if (buf_.size() >= 4 && buf_.size() >= readU32LE(buf_.data())) {
+                const std::uint32_t n = readU32LE(buf_.data());
                 std::vector<std::uint8_t> m(buf_.begin(), buf_.begin() + n);
                 buf_.erase(buf_.begin(), buf_.begin() + n);
                 return m;
@@ -68,7 +68,7 @@ public:
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
         while (std::chrono::steady_clock::now() < end) {
             auto m = next(50);
-            if (!m.empty() && getU32(m.data() + 8) == id)
+            if (!m.empty() && readU32LE(m.data() + 8) == id)
                 return m;
             if (eof)
                 break;
@@ -125,17 +125,17 @@ private slots:
         c.send(openMsg());
         auto open = c.next();
         QCOMPARE(open.size(), std::size_t(308));
-        QCOMPARE(getU32(open.data() + 8), 2u);
+        QCOMPARE(readU32LE(open.data() + 8), 2u);
         c.send(defineMsg("PLANE ALTITUDE"));
         c.send(defineMsg("UNKNOWN THING"));
         c.send(defineMsg("AILERON TRIM"));
         c.send(requestMsg());
         auto data = c.nextOf(8);
         QCOMPARE(data.size(), std::size_t(40 + 24));
-        QCOMPARE(getU32(data.data() + 12), 0u);   // request id
-        QCOMPARE(getF64(data.data() + 40), 1500.0);
-        QCOMPARE(getF64(data.data() + 48), 0.0);
-        QCOMPARE(getF64(data.data() + 56), -0.5);
+        QCOMPARE(readU32LE(data.data() + 12), 0u);   // request id
+        QCOMPARE(readF64LE(data.data() + 40), 1500.0);
+        QCOMPARE(readF64LE(data.data() + 48), 0.0);
+        QCOMPARE(readF64LE(data.data() + 56), -0.5);
 
         // The frame rate holds: about 100 frames a second.
         const std::uint64_t before = server.framesSent();
@@ -146,7 +146,7 @@ private slots:
         c.send(stateMsg(1));
         auto state = c.nextOf(15);
         QVERIFY(!state.empty());
-        QCOMPARE(getU32(state.data() + 12), 1u);
+        QCOMPARE(readU32LE(state.data() + 12), 1u);
 
         const auto got = server.received();
         QCOMPARE(got.size(), std::size_t(6));
@@ -167,15 +167,15 @@ private slots:
         Client c;
         QVERIFY(c.connectTo(server.port4()));
         auto bad = openMsg();
-        putU32(bad.data() + 4, 29);
+        writeU32LE(bad.data() + 4, 29);
         c.send(bad);
         auto ex = c.next();
-        QCOMPARE(getU32(ex.data() + 8), 1u);   // EXCEPTION, no OPEN
+        QCOMPARE(readU32LE(ex.data() + 8), 1u);   // EXCEPTION, no OPEN
         std::vector<std::uint8_t> wrongSize(24, 0);
         fillClearDataDefinition(wrongSize.data(), 0);
-        putU32(wrongSize.data(), 24);
+        writeU32LE(wrongSize.data(), 24);
         c.send(wrongSize);
-        QCOMPARE(getU32(c.next().data() + 8), 1u);
+        QCOMPARE(readU32LE(c.next().data() + 8), 1u);
         const auto got = server.received();
         QCOMPARE(got.size(), std::size_t(2));
         QVERIFY(got[0].rejected && got[1].rejected);
@@ -202,7 +202,7 @@ private slots:
         Client d;
         QVERIFY(d.connectTo(server.port4()));
         d.send(openMsg());
-        QCOMPARE(getU32(d.next().data() + 8), 2u);
+        QCOMPARE(readU32LE(d.next().data() + 8), 2u);
 
         server.sendQuit();
         QVERIFY(!d.nextOf(3).empty());
@@ -213,7 +213,7 @@ private slots:
             bool quit = false;
             for (int i = 0; i < 100 && !x->eof; ++i) {
                 auto m = x->next(50);
-                quit = quit || (!m.empty() && getU32(m.data() + 8) == 3);
+                quit = quit || (!m.empty() && readU32LE(m.data() + 8) == 3);
             }
             QVERIFY(x->eof);
             QVERIFY(quit || x == &d);
