@@ -506,6 +506,8 @@ private:
     // Writes a changed copy of the pitch user record, stores it in flash and
     // reads it back.
     void writePitchRemap(UART_set_chan_config_t &copy);
+    // False, with a warning, while the pitch record was never read.
+    bool pitchRecordRead();
 
     // ===================================================================
     // Profiles and dialogs
@@ -546,5 +548,7 @@ private:
     void showFirmwareOutcome(Firmware::Outcome outcome);
     // Back to idle: the outcome's box and log line, then the update's end.
     void finishFirmwareUpdate(Firmware::Outcome outcome);
+    // The buttons and progress of both windows after a transfer.
+    void showTransferEnded();
     void endFirmwareUpdate();
 };

@@ -25,7 +25,11 @@ void clscurve::initParameterTree()
         ui->view->expand(model->index(2, 0));
     });
     delete previous;
-    connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged(QModelIndex)));
+    connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged(QModelIndex)),
+            Qt::UniqueConnection);
+    // The keyboard moves the current row too: the row sent to must be the one shown.
+    connect(ui->view->selectionModel(), SIGNAL(currentChanged(QModelIndex, QModelIndex)), this,
+            SLOT(on_currentChanged(QModelIndex)), Qt::UniqueConnection);
 }
 
 void clscurve::on_currentChanged(const QModelIndex &)

@@ -4,6 +4,7 @@
 #include "ui_clscurve.h"
 
 #include "loghandler.h"
+#include "setconf.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -14,6 +15,7 @@
 
 void clscurve::on_pushButton_loadFireware_clicked()
 {
+    const bool fromDialog = sender() == setConf;
     // The polls stay off from here on: the update that follows restarts them.
     stopTxTimerIfActive();
     stopInfoTimerIfActive();
@@ -53,4 +55,6 @@ void clscurve::on_pushButton_loadFireware_clicked()
     ui->pushButton_loadFireware->setEnabled(false);
     ui->updatabar->show();
     ui->updatabar->setValue(0);
+    if (fromDialog)
+        setConf->firmwareChosen();
 }

@@ -6,15 +6,29 @@
 
 #include "deviceframe.h"
 
+namespace {
+// A reply may carry more than the record (the reply parser takes at least the
+// record's payload), never more than a frame holds.
+bool recordLength(uint8_t length, int recordPayload)
+{
+    return length >= recordPayload && length <= DeviceFrame::MaxPayload;
+}
+}
+
 bool holdsSystemRecord(const UART_set_sys_config_t &image)
 {
-    return image.command() == CmdDeviceInfo && image.length() == UART_set_sys_config_t::PayloadLength;
+    return image.command() == CmdDeviceInfo && recordLength(image.length(), UART_set_sys_config_t::PayloadLength);
 }
 
 bool holdsChannelRecord(const UART_set_chan_config_t &image)
 {
     return (image.command() == CmdReadChanConfig || image.command() == CmdReadUserChanConfig)
-           && image.length() == UART_set_chan_config_t::PayloadLength;
+           && recordLength(image.length(), UART_set_chan_config_t::PayloadLength);
+}
+
+QString channelNotReadText(int chan)
+{
+    return QStringLiteral("No channel %1 record read yet: nothing sent").arg(chan);
 }
 
 namespace {
@@ -108,7 +122,17 @@ DeviceProfileCsv::ReadResult DeviceProfileCsv::read(const QString &path)
         r.refusal = Refusal::OpenFailed;
         return r;
     }
-    return fromText(file.readAll());
+    // Read no more than a profile can hold: a file whose size is not known
+    // beforehand (a pipe or device) is cut off one byte past the limit.
+    QByteArray text;
+    if (file.size() <= MaxFileBytes)
+        text = file.read(MaxFileBytes + 1);
+    if (file.size() > MaxFileBytes || text.size() > MaxFileBytes) {
+        ReadResult r;
+        r.refusal = Refusal::TooLarge;
+        return r;
+    }
+    return fromText(text);
 }
 
 QString DeviceProfileCsv::write(const QString &path) const
@@ -135,6 +159,8 @@ QString DeviceProfileCsv::ReadResult::message() const
         return QString();
     case Refusal::OpenFailed:
         return QStringLiteral("The profile cannot be opened");
+    case Refusal::TooLarge:
+        return QStringLiteral("The file is too large for a profile (more than %1 bytes)").arg(MaxFileBytes);
     case Refusal::LineCount:
         if (lines > LineCount)
             return QStringLiteral("Line %1: a profile has only %2 lines").arg(line).arg(int(LineCount));

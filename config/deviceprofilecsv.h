@@ -11,12 +11,14 @@
 struct DeviceProfileCsv
 {
     enum : int { SysFirstLine = 0, Chan0FirstLine = 25, Chan1FirstLine = 82, LineCount = 139 };
+    // A profile is about a kilobyte; a file far larger is not read at all.
+    enum : qint64 { MaxFileBytes = 64 * 1024 };
 
     UART_set_sys_config_t sys;
     UART_set_chan_config_t chan[2];
 
     // Why a file was not taken.
-    enum class Refusal { None, OpenFailed, LineCount, LineWithoutValue, NotSystemRecord, NotChannelRecord };
+    enum class Refusal { None, OpenFailed, TooLarge, LineCount, LineWithoutValue, NotSystemRecord, NotChannelRecord };
 
     struct ReadResult
     {
@@ -55,7 +57,9 @@ struct DeviceProfileCsv
 };
 
 // Whether an image holds a record as the device sends it: a system record
-// (command 0x10, 20 payload bytes) or a channel record (0x12 or 0x14, 52
-// bytes). An image that never received a record is all zero and holds none.
+// (command 0x10, at least 20 payload bytes) or a channel record (0x12 or
+// 0x14, at least 52 bytes). An image that never received a record is all zero and holds none.
 bool holdsSystemRecord(const UART_set_sys_config_t &image);
 bool holdsChannelRecord(const UART_set_chan_config_t &image);
+// Why a value for a channel whose record was never read is not sent.
+QString channelNotReadText(int chan);

@@ -12,13 +12,14 @@
 namespace {
 const char kPassword[] = "407215";
 
+// The pressed image is the normal one's name with a 1 appended ("ok1.png").
+// The names are joined, not put in with arg(): "%21" would read as marker 21.
 QString imageButtonStyle(const char *name)
 {
-    const QString base = QStringLiteral(":/new/prefix1/image/widget_lockimag/");
-    return QStringLiteral("QPushButton{border-image: url(%1%2.png);}"
-                          "QPushButton:hover{border-image: url(%1%2.png);}"
-                          "QPushButton:pressed{border-image: url(%1%21.png);}")
-        .arg(base, QLatin1String(name));
+    const QString image = QStringLiteral(":/new/prefix1/image/widget_lockimag/") + QLatin1String(name);
+    return QStringLiteral("QPushButton{border-image: url(") + image + QStringLiteral(".png);}")
+           + QStringLiteral("QPushButton:hover{border-image: url(") + image + QStringLiteral(".png);}")
+           + QStringLiteral("QPushButton:pressed{border-image: url(") + image + QStringLiteral("1.png);}");
 }
 }
 
@@ -111,6 +112,8 @@ void lockScreenW::on_loginButton_clicked()
 
     const QString typed = w->lineEdit->text();
     if (typed == QLatin1String(kPassword)) {
+        // The next showing must not open the page without the password.
+        w->lineEdit->clear();
         close();
         emit sendShowSetting();
     } else if (typed.isEmpty()) {

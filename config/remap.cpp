@@ -9,6 +9,11 @@
 namespace {
 constexpr uint32_t kUnassigned = 255;
 
+uint32_t inUse(uint32_t stored, uint32_t defaultButton)
+{
+    return stored == kUnassigned ? defaultButton : stored;
+}
+
 // A typed button number: base 10, text that is no number gives 0, low 8 bits.
 uint8_t typedButton(const QLineEdit *field)
 {
@@ -35,12 +40,14 @@ Remap::~Remap()
     delete ui;
 }
 
+uint32_t Remap::masterInUse() const { return inUse(masterButton, 1); }
+uint32_t Remap::trimUpInUse() const { return inUse(trimUpButton, 3); }
+uint32_t Remap::trimDownInUse() const { return inUse(trimDownButton, 4); }
+
 void Remap::showKeyPair()
 {
-    if (trimUpButton == kUnassigned)
-        trimUpButton = 3;
-    if (trimDownButton == kUnassigned)
-        trimDownButton = 4;
+    trimUpButton = trimUpInUse();
+    trimDownButton = trimDownInUse();
     ui->sys_up->setText(QString::number(trimUpButton));
     ui->sys_down->setText(QString::number(trimDownButton));
     ui->user_up->clear();
@@ -49,8 +56,7 @@ void Remap::showKeyPair()
 
 void Remap::showMasterKey()
 {
-    if (masterButton == kUnassigned)
-        masterButton = 1;
+    masterButton = masterInUse();
     ui->sys_oh->setText(QString::number(masterButton));
     ui->user_oh->clear();
 }

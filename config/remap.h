@@ -28,6 +28,12 @@ public:
     // Button numbers that exist on the device (5 and 6 cannot be assigned).
     uint32_t validButtons[14] = {};
 
+    // The buttons as the device uses them: an unassigned one acts as its
+    // default (master 1, trim up 3, trim down 4), which the window shows.
+    uint32_t masterInUse() const;
+    uint32_t trimUpInUse() const;
+    uint32_t trimDownInUse() const;
+
     void showKeyPair();
     void showMasterKey();
     void readKeyPair();

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
+#include "configcommands.h"
 #include "deviceprofilecsv.h"
 
 namespace {
@@ -49,7 +50,7 @@ void SetConf::on_change_clicked()
                                            {ui->roll_dam, ui->roll_ine, ui->roll_spd}};
     for (int chan = 0; chan < 2; ++chan)
         for (int i = 0; i < 3; ++i)
-            chanConfig[chan].setF32(kOffsets[i], fields[chan][i]->text().toFloat());
+            chanConfig[chan].setF32(kOffsets[i], typedFloat(fields[chan][i]->text()));
     emit confSend(1);
 }
 
@@ -85,10 +86,9 @@ void SetConf::on_ready_clicked()
 
 void SetConf::on_loadfirm_clicked()
 {
+    // The buttons change only when a file was chosen (firmwareChosen): after
+    // a cancelled choice Start would have no file.
     emit loadFirmware();
-    ui->start->setEnabled(true);
-    ui->loadfirm->setEnabled(false);
-    ui->bar->show();
 }
 
 void SetConf::on_start_clicked()
@@ -135,4 +135,11 @@ void SetConf::setButtonsEnabled()
 {
     ui->exit->setEnabled(true);
     ui->ready->setEnabled(false);
+}
+
+void SetConf::firmwareChosen()
+{
+    ui->start->setEnabled(true);
+    ui->loadfirm->setEnabled(false);
+    ui->bar->show();
 }

@@ -27,6 +27,8 @@ public:
     void setUpdateProgress(int value);
     void setUpdateRange(int maximum);
     void setButtonsEnabled();
+    // A firmware file was chosen through Load Firmware: Start is armed.
+    void firmwareChosen();
 
     Ui::SetConf *form() const { return ui; }
 

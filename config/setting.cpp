@@ -41,6 +41,10 @@ void setting::setupTree()
     model = new TreeModel(treeHeaders("setting"), readTreeProfileText(), this);
     showParameterTree(ui->view, model, [this] { ui->view->expandAll(); });
     connect(ui->view, SIGNAL(clicked(QModelIndex)), this, SLOT(on_currentChanged()));
+    // The keyboard moves the current row too (and the status bar with it):
+    // the row sent to must be the one shown.
+    connect(ui->view->selectionModel(), SIGNAL(currentChanged(QModelIndex, QModelIndex)), this,
+            SLOT(on_currentChanged()));
 }
 
 void setting::showStatus(const QString &text, const char *style)
@@ -140,7 +144,7 @@ void setting::onSendConfigure()
     if (selectedGroup == 1 || selectedGroup == 2) {
         const int chan = selectedGroup - 1;
         if (!holdsChannelRecord(chanImage[chan])) {
-            showStatus(tr("No channel %1 record read yet: nothing sent").arg(chan), "color:red");
+            showStatus(channelNotReadText(chan), "color:red");
             return;
         }
         UART_set_chan_config_t record = chanImage[chan];
@@ -186,9 +190,9 @@ void setting::on_pushButton_force_input_clicked()
 {
     // The receiver writes its working channel into the record.
     UART_set_channel_intForce_t record;
-    record.set_value(0, ui->lineEdit_force_input->text().toFloat());
-    record.set_value(1, ui->lineEdit_aero_offset->text().toFloat());
-    record.set_value(2, ui->lineEdit_aero_gradient->text().toFloat());
+    record.set_value(0, typedFloat(ui->lineEdit_force_input->text()));
+    record.set_value(1, typedFloat(ui->lineEdit_aero_offset->text()));
+    record.set_value(2, typedFloat(ui->lineEdit_aero_gradient->text()));
     emit send_uart_force_input(&record);
 }
 
@@ -198,10 +202,10 @@ void setting::on_pushButton_Trim_Control_0_clicked()
     record.set_mode(uint8_t(ui->lineEdit_switch_0->text().toInt()));
     record.set_trim_state(uint8_t(ui->lineEdit_switch_hw_trim->text().toInt()));
     record.set_coupled(uint8_t(ui->lineEdit_switch_coupled->text().toInt()));
-    record.set_speed(ui->lineEdit_Trim_2->text().toFloat());
-    record.set_location(ui->lineEdit_ap_vel_0->text().toFloat());
-    record.setF32(UART_set_channel_switch_t::OffReserved, ui->lineEdit_Trim_init->text().toFloat());
-    record.set_default_speed(ui->lineEdit_switch_hw_trim_vel->text().toFloat());
+    record.set_speed(typedFloat(ui->lineEdit_Trim_2->text()));
+    record.set_location(typedFloat(ui->lineEdit_ap_vel_0->text()));
+    record.setF32(UART_set_channel_switch_t::OffReserved, typedFloat(ui->lineEdit_Trim_init->text()));
+    record.set_default_speed(typedFloat(ui->lineEdit_switch_hw_trim_vel->text()));
     emit send_uart_trimAP_switch(&record);
     qDebug() << "feile";
 }

@@ -6,6 +6,7 @@
 #include "ui_clscurve.h"
 
 #include "configcommands.h"
+#include "deviceprofilecsv.h"
 #include "loghandler.h"
 #include "remap.h"
 #include "setconf.h"
@@ -106,6 +107,12 @@ void clscurve::on_pushButton_send_value_clicked()
     // row typed here must not land in a channel record.
     const int channel = treeParentRow - 1;
     if (channel == 0 || channel == 1) {
+        if (!holdsChannelRecord(chanSetImage[channel])) {
+            // Never read: its zeros would replace the device's limits.
+            ui->statusbar->setStyleSheet(QStringLiteral("color:red"));
+            ui->statusbar->showMessage(channelNotReadText(channel));
+            return;
+        }
         UART_set_chan_config_t copy = chanSetImage[channel];
         if (setChannelRowFromText(copy, treeRow, text) && treeRow == DefaultSpeedRow)
             defaultSpeed[channel] = copy.HW_default_speed();
@@ -163,11 +170,19 @@ void clscurve::writePitchRemap(UART_set_chan_config_t &copy)
     ReciveData();
 }
 
+bool clscurve::pitchRecordRead()
+{
+    if (holdsChannelRecord(chanSetImage[0]))
+        return true;
+    QMessageBox::warning(this, QStringLiteral("WARNING"), channelNotReadText(0));
+    return false;
+}
+
 void clscurve::sendKeyRemap(uint16_t keySet)
 {
-    if (!checkOnline())
+    if (!checkOnline() || !pitchRecordRead())
         return;
-    const QString conflict = keyPairConflict(keySet, remapWindow->masterButton);
+    const QString conflict = keyPairConflict(keySet, remapWindow->masterInUse());
     if (!conflict.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("WARNING"), conflict);
         return;
@@ -181,9 +196,9 @@ void clscurve::sendKeyRemap(uint16_t keySet)
 
 void clscurve::sendRemap(uint8_t master)
 {
-    if (!checkOnline())
+    if (!checkOnline() || !pitchRecordRead())
         return;
-    const QString conflict = masterKeyConflict(master, remapWindow->trimUpButton, remapWindow->trimDownButton);
+    const QString conflict = masterKeyConflict(master, remapWindow->trimUpInUse(), remapWindow->trimDownInUse());
     if (!conflict.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("WARNING"), conflict);
         return;

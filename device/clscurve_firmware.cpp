@@ -49,11 +49,15 @@ void clscurve::on_pushButton_startUpdate_clicked()
     // Past 65536 blocks the u16 index wraps and the tail would overwrite the
     // start of the device's image: refuse before anything is sent.
     if (firmwareFile && !imageFits(firmwareFile->size())) {
-        showFirmwareOutcome(Outcome::TooLarge);
+        finishFirmwareUpdate(Outcome::TooLarge);
         return;
     }
     stopDeviceTimers();
     delayMs(100);
+    // A Close Port during the wait ends the start here; the port's next open
+    // starts the polls again.
+    if (!isOnline())
+        return;
     ui->pushButton_Disconnect_Fsim->setEnabled(true);
     ui->pushButton_connect_Fsim->setEnabled(true);
     ui->devicesComboBox_FSimSW->setEnabled(true);
@@ -162,10 +166,7 @@ void clscurve::sendFirmwareImage()
         setConf->setUpdateProgress(int(offset));
     }
     ui->updatabar->setValue(int(size));
-    ui->updatabar->hide();
-    ui->ReadyUpdata->show();
-    ui->ReadyUpdata->setEnabled(true);
-    setConf->setUpdateButtons();
+    showTransferEnded();
     // A file chosen during the transfer replaced the member; rewind what it is now.
     if (firmwareFile)
         firmwareFile->seek(0);
@@ -193,8 +194,23 @@ void clscurve::finishFirmwareUpdate(Outcome outcome)
     // A Start pressed while the box was open began a new update: leave it be.
     if (firmwareState != Idle)
         return;
+    if (outcome == Outcome::TooLarge) {
+        // The file cannot be sent: another must be chosen, so both windows'
+        // buttons go back as after a transfer.
+        showTransferEnded();
+        ui->pushButton_startUpdate->setEnabled(false);
+        ui->pushButton_loadFireware->setEnabled(true);
+    }
     endFirmwareUpdate();
     clearFirmwareStatus();
+}
+
+void clscurve::showTransferEnded()
+{
+    ui->updatabar->hide();
+    ui->ReadyUpdata->show();
+    ui->ReadyUpdata->setEnabled(true);
+    setConf->setUpdateButtons();
 }
 
 void clscurve::endFirmwareUpdate()

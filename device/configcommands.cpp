@@ -1,5 +1,14 @@
 #include "configcommands.h"
 
+#include <cmath>
+
+float typedFloat(const QString &text)
+{
+    bool ok = false;
+    const float value = text.toFloat(&ok);
+    return ok && std::isfinite(value) ? value : 0.0f;
+}
+
 bool setChannelRowFromText(UART_set_chan_config_t &record, int row, const QString &text)
 {
     if (row >= 0 && row < ChannelByteRows) {
@@ -7,7 +16,7 @@ bool setChannelRowFromText(UART_set_chan_config_t &record, int row, const QStrin
         return true;
     }
     if (row >= ChannelByteRows && row < ChannelRowCount) {
-        record.set_floatValue(row - ChannelByteRows, text.toFloat());
+        record.set_floatValue(row - ChannelByteRows, typedFloat(text));
         return true;
     }
     return false;

@@ -6,10 +6,15 @@
 
 #include "device_records.h"
 
+// A float typed by the user for a device record. Text that does not give a
+// finite f32 is unreadable and gives 0: QString::toFloat turns "1e39" into
+// infinity and accepts "nan" and "inf", which the device would take as limits.
+float typedFloat(const QString &text);
+
 // The parameter rows of a channel record: rows 0..3 are the bytes at 6..9
 // (the text read as an unsigned decimal, low 8 bits kept), rows 4..14 the
-// eleven floats at 10..50 (text that is no number gives 0). Row 14 is the
-// default speed. Other rows leave the record unchanged (false).
+// eleven floats at 10..50 (typedFloat). Row 14 is the default speed. Other
+// rows leave the record unchanged (false).
 constexpr int ChannelByteRows = 4;
 constexpr int ChannelRowCount = 15;
 constexpr int DefaultSpeedRow = 14;

@@ -165,6 +165,13 @@ void TestConfigWindows::lockScreenOutcomes()
     lw.loginButton->click();
     QVERIFY(!lock->isVisible() && page->isVisible());
     QCOMPARE(w->settingShownFlag, 1);
+    // Shown again, the page needs the password again.
+    ui->action_1->trigger();
+    lw.loginButton->click();
+    QCOMPARE(lw.infoLabel->text(), QStringLiteral("Password cannot be empty!"));
+    QVERIFY(lw.loginButton->styleSheet().contains("widget_lockimag/ok1.png);"));
+    QCOMPARE(LogCapture::countContaining("Could not parse stylesheet"), 0);
+    lock->close();
 }
 
 void TestConfigWindows::settingsPageRowsReachTheDevice()
@@ -216,6 +223,29 @@ void TestConfigWindows::settingsPageRowsReachTheDevice()
     sendOnRow(1, 5, "99.5");
     QCOMPARE(chanSent.size(), 2);
     QCOMPARE(chanSent.at(1).second.mid(10, 8), bytes(page->chanImage[0].data + 10, 4) + f32(99.5f));
+
+    // The row sent to is the one shown: clicked on row 4, moved down by key.
+    chanSent.clear();
+    sendOnRow(1, 4, "");
+    QTest::keyClick(page->form()->view, Qt::Key_Down);
+    QCOMPARE(page->form()->statusbar->currentMessage(), QStringLiteral("Position: (5,0)"));
+    page->form()->lineEdit_send_value->setText("7");
+    page->form()->pushButton_send_value->click();
+    QCOMPARE(chanSent.last().second.mid(10, 8), bytes(page->chanImage[0].data + 10, 4) + f32(7.0f));
+
+    // A device information reply longer than the record still holds one.
+    DeviceEmulator::Frame reply{};
+    const uint8_t header[5] = {0xAE, 0, emu->deviceId(), 0x10, 24};
+    std::memcpy(reply.data(), header, 5);
+    std::memcpy(reply.data() + 5, emu->sysRecord().data(), 20);
+    const uint16_t crc = crc16Modbus(reply.data(), 62);
+    reply[62] = uint8_t(crc);
+    reply[63] = uint8_t(crc >> 8);
+    emu->injectReply(reply);
+    QTRY_COMPARE(page->sysImage.length(), uint8_t(24));
+    sysSent.clear();
+    sendOnRow(0, 1, "4.5.6");
+    QCOMPARE(sysSent.size(), 1);
 }
 
 void TestConfigWindows::settingsPageButtons()
@@ -226,6 +256,7 @@ void TestConfigWindows::settingsPageButtons()
                      [&](UART_set_channel_switch_t *r) { trim = bytes(r->data, r->size); });
     f->lineEdit_switch_0->setText("258");
     f->lineEdit_Trim_init->setText("7");
+    f->lineEdit_ap_vel_0->setText("1e39");   // no finite f32: 0
     f->pushButton_Trim_Control_0->click();
     disconnect(c);
     // From the form's start texts: switch 258 -> 2, hardware trim 1, coupled 0,
@@ -268,6 +299,14 @@ void TestConfigWindows::csvOnTheSettingsPage()
     page->form()->pushButton_loadProfile->click();
     QTRY_COMPARE(closer->count("WARNING|Line 4: the profile holds no system record"), 1);
     QVERIFY(sysSent.isEmpty() && chanSent.isEmpty());
+    // So is a file larger than a profile can be, before it is read.
+    QFile large("large.csv");
+    QVERIFY(large.open(QIODevice::WriteOnly) && large.write(saved.toText() + QByteArray(65536, '\n')) > 65536);
+    large.close();
+    closer->files << QFileInfo(large).absoluteFilePath();
+    page->form()->pushButton_loadProfile->click();
+    QTRY_COMPARE(closer->count("WARNING|The file is too large for a profile (more than 65536 bytes)"), 1);
+    QVERIFY(sysSent.isEmpty() && chanSent.isEmpty() && rowText(2, 5) == QStringLiteral("77.00"));
 }
 
 void TestConfigWindows::csvOnTheMainWindow()
@@ -317,11 +356,12 @@ void TestConfigWindows::profileDialog()
     // Change writes what the fields show, both channels, saved and read back.
     const int saves = emu->flashSaves();
     f->pitch_dam->setText("abc");
+    f->pitch_ine->setText("1e39");   // no finite f32: 0
     f->roll_spd->setText("12.345");
     f->change->click();
     QTRY_COMPARE(emu->flashSaves(), saves + 1);
     QCOMPARE(LogCapture::countContaining("ChangeForceConf"), 1);
-    QCOMPARE(bytes(emu->userChanRecord(0)).mid(37, 4), f32(0.0f));
+    QCOMPARE(bytes(emu->userChanRecord(0)).mid(37, 8), f32(0.0f) + f32(0.0f));
     QCOMPARE(bytes(emu->userChanRecord(1)).mid(45, 4), f32(12.345f));
     QTRY_COMPARE(f->roll_spd->text(), QStringLiteral("12.35"));
     f->roll_ine->setText("9");
@@ -361,6 +401,8 @@ void TestConfigWindows::profileDialogFollowsAFirmwareUpdate()
     // Reopened in boot mode, the dialog may leave it; a chosen image arms Start.
     openOnline();
     QTRY_VERIFY_WITH_TIMEOUT(f->exit->isEnabled() && !f->ready->isEnabled(), 2000);
+    f->loadfirm->click();   // cancelled: the buttons stay as they were
+    QVERIFY(f->loadfirm->isEnabled() && f->start->isEnabled());
     const std::vector<uint8_t> image = DeviceEmulator::makeFirmwareImage(600);
     QFile bin("update.bin");
     QVERIFY(bin.open(QIODevice::WriteOnly));
@@ -440,6 +482,7 @@ void TestConfigWindows::screenshots()
         qInfo("screenshot: %s", qPrintable(path));
         win->hide();
     }
+    QCOMPARE(LogCapture::countContaining("Could not parse stylesheet"), 0);
 }
 
 QTEST_MAIN(TestConfigWindows)

@@ -6,9 +6,11 @@
 
 #include <utility>
 
+#include "configcommands.h"
 #include "firmwareupdate.h"
 #include "remap.h"
 #include "setconf.h"
+#include "ui_setconf.h"
 
 #include <QMessageBox>
 #include <functional>
@@ -107,6 +109,40 @@ private slots:
             ui->lineEdit_send_value->setText(text);
             ui->pushButton_send_value->click();
         };
+        // Records never read (their replies lost): no zero record from the
+        // table nor from the remap, and nothing else sent for them either.
+        w->chanSetImage[0] = w->chanSetImage[1] = UART_set_chan_config_t();
+        emu().clearCounters();
+        edit(1, 4, "10");
+        QVERIFY(ui->statusbar->currentMessage() == "No channel 0 record read yet: nothing sent"
+                && ui->statusbar->styleSheet() == "color:red");
+        w->sendKeyRemap(0x0708);
+        w->sendRemap(9);
+        const QString notRead = QStringLiteral("WARNING|No channel 0 record read yet: nothing sent");
+        QCOMPARE(closer->boxes, QStringList({notRead, notRead}));
+        QVERIFY(emu().framesWritten(0x15) + emu().framesWritten(0x16) + emu().framesWritten(0x14) == 0);
+        closer->boxes.clear();
+        ui->pushButton_loadConfigure->click();
+        // Text that gives no finite f32 is unreadable: 0, never inf or nan.
+        for (const char *bad : {"1e39", "nan"}) {
+            edit(1, 5, "7");
+            edit(1, 5, bad);
+            QCOMPARE(userF32(0, 14), 0.0f);
+        }
+        QVERIFY(typedFloat("-inf") == 0 && typedFloat("-1e39") == 0 && typedFloat(" 2.5 ") == 2.5f);
+
+        // The row sent to is the one shown, however the current row moved:
+        // clicked on velocity (row 4), moved down to force (row 5) by key.
+        QTreeView *view = ui->view;
+        const QModelIndex velocity = view->model()->index(4, 0, view->model()->index(1, 0));
+        view->scrollTo(velocity);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(velocity).center());
+        QTest::keyClick(view, Qt::Key_Down);
+        QCOMPARE(ui->statusbar->currentMessage(), QStringLiteral("Position: (5,0)"));
+        const float velocityBefore = userF32(0, 10);
+        ui->lineEdit_send_value->setText("33");
+        ui->pushButton_send_value->click();
+        QVERIFY(userF32(0, 14) == 33.0f && userF32(0, 10) == velocityBefore);
         edit(1, 2, "12.5");
         QCOMPARE(userByte(0, 8), 0);
         edit(1, 2, "300");
@@ -142,8 +178,27 @@ private slots:
             c.first();
             QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
         }
+        // Unassigned buttons (255, put back by every re-read) act as the
+        // defaults the window shows: master 1, trim up 3, trim down 4.
+        UART_set_chan_config_t unassigned = w->chanSetImage[0];
+        for (int i = 0; i < 3; ++i)
+            unassigned.set_remapByte(i, 255);
+        w->doConfigWrite_uart_user_chan(0, &unassigned);
+        ui->pushButton_loadConfigure->click();
+        QTRY_COMPARE(w->remapWindow->masterButton, 255u);
+        const int writes = emu().framesWritten(0x15);
+        const QList<QPair<std::function<void()>, QString>> defaults = {
+            {[&] { w->sendKeyRemap(0x0107); }, "Trim Up conflict with button assignment"},
+            {[&] { w->sendRemap(3); }, "Button assigned conflicts with trim up"},
+            {[&] { w->sendRemap(4); }, "Button assigned conflicts with trim down"},
+        };
+        for (const auto &c : defaults) {
+            closer->boxes.clear();
+            c.first();
+            QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
+        }
         // A valid assignment through the remap window: the windows' test.
-        QCOMPARE(emu().framesWritten(0x15), 0);
+        QCOMPARE(emu().framesWritten(0x15), writes);
         w->remapWindow->hide();
     }
 
@@ -273,6 +328,19 @@ private slots:
         const size_t stopped = blocks().size();
         QTest::qWait(300);
         QVERIFY(stopped > 0 && stopped < 201 && blocks().size() == stopped);
+        // Started again, the transfer sends the file from its first byte.
+        openOnline();
+        emu().clearCounters();
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), 2, 6000);
+        QVERIFY(blocks().size() == 201 && blocks()[0][5] == 0 && blocks()[0][6] == 0);
+        QVERIFY(bytesOf(emu().firmwareReceived()).left(first.size()) == first);
+        // A Close Port during Start's 100 ms wait ends the start there.
+        emu().clearCounters();
+        QTimer::singleShot(30, this, [&] { w->on_pushButton_closePort_clicked(); });
+        w->on_pushButton_startUpdate_clicked();
+        QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive() && emu().framesWritten(0x18) == 0);
+        QVERIFY(!closer->boxes.contains("WARNING|Device Offline"));
 
         // An empty image sends no block; no file fails; one past the index range
         // is refused before anything is sent.
@@ -283,6 +351,16 @@ private slots:
         w->on_pushButton_startUpdate_clicked();
         QTRY_COMPARE(w->firmwareState, 4);
         QVERIFY(blocks().empty());
+        // No verdict comes for it: 300 ticks in state 4 end the update
+        // without a box or a log line, and the polls run again.
+        const QStringList boxesBefore = closer->boxes;
+        const int logLines = LogCapture::lines().size();
+        w->firmwareBlockCount = 290;
+        QTest::qWait(600);   // about six ticks: still waiting
+        QCOMPARE(w->firmwareState, 4);
+        QTRY_COMPARE_WITH_TIMEOUT(w->firmwareState, 0, 1500);
+        QVERIFY(!w->firmwareTimer.isActive() && polling() && w->firmwareStatus() == 0);
+        QVERIFY(closer->boxes == boxesBefore && LogCapture::lines().size() == logLines);
         delete w->firmwareFile;
         w->firmwareFile = nullptr;
         w->on_pushButton_startUpdate_clicked();
@@ -292,6 +370,13 @@ private slots:
         w->on_pushButton_startUpdate_clicked();
         QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        // Refused, the window is as after an update: another file can be chosen.
+        const auto usable = [&] {
+            const auto *d = w->setConf->form();
+            return polling() && ui->pushButton_loadFireware->isEnabled() && !ui->pushButton_startUpdate->isEnabled()
+                   && d->loadfirm->isEnabled() && !d->start->isEnabled();
+        };
+        QVERIFY(usable());
         // So is one chosen after Start, while the loader gets ready.
         load(writeFile("small.bin", image(10)));
         w->on_pushButton_startUpdate_clicked();
@@ -300,7 +385,7 @@ private slots:
         delete std::exchange(w->firmwareFile, big);
         const QString tooLarge = QStringLiteral("ERROR|Firmware file too large: at most 3604480 bytes can be sent");
         QTRY_COMPARE_WITH_TIMEOUT(closer->count(tooLarge), 2, 3000);
-        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive() && usable());
         emit w->setConf->loadFirmware();   // cancelled
         QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
     }
