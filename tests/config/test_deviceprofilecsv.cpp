@@ -71,6 +71,10 @@ void TestDeviceProfileCsv::textAndReadBack()
     QVERIFY(read.fromText(joined(l, "\r\n")).ok());
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(read.sys.data), 9).toHex(), QByteArray("110907101401002c09"));
     QCOMPARE(read.chan[0].force_limit(), 120.5f);
+    // Records from replies longer than the record's payload are records too.
+    l[4] = "4,24";
+    l[82 + 4] = "86,57";
+    QVERIFY(read.fromText(joined(l)).ok());
 }
 
 void TestDeviceProfileCsv::refusedTexts_data()
@@ -94,6 +98,9 @@ void TestDeviceProfileCsv::refusedTexts_data()
     changed = l;
     changed[82 + 4] = "86,20";
     QTest::newRow("channel length") << joined(changed) << "Line 87: the profile holds no channel 1 record";
+    changed = l;
+    changed[25 + 4] = "29,58";
+    QTest::newRow("beyond a frame") << joined(changed) << "Line 30: the profile holds no channel 0 record";
     changed = l;
     changed[25 + 3] = "28,21";
     QTest::newRow("channel command") << joined(changed) << "Line 29: the profile holds no channel 0 record";
@@ -127,6 +134,10 @@ void TestDeviceProfileCsv::writeReplacesOnlyWhenComplete()
 
     QVERIFY(!sample().write(dir.filePath("missing/p.csv")).isEmpty());
     QCOMPARE(read.read(dir.filePath("none.csv")).refusal, DeviceProfileCsv::Refusal::OpenFailed);
+#ifdef Q_OS_LINUX
+    // A file without a size is read no further than a profile can go.
+    QCOMPARE(read.read("/dev/zero").refusal, DeviceProfileCsv::Refusal::TooLarge);
+#endif
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"p.csv"});   // no temporary left
 }
 

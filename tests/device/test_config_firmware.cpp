@@ -166,18 +166,21 @@ private slots:
         openOnline();   // the device's buttons: master 1, trim up 2, trim down 3
         w->keyRemap();
         QVERIFY(w->remapWindow->isVisible() && w->remapWindow->parentWidget() == w);
-        const QList<QPair<std::function<void()>, QString>> conflicts = {
+        using Conflicts = QList<QPair<std::function<void()>, QString>>;
+        const auto refused = [&](const Conflicts &conflicts) {
+            for (const auto &c : conflicts) {
+                closer->boxes.clear();
+                c.first();
+                QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
+            }
+        };
+        refused({
             {[&] { w->sendKeyRemap(0x0707); }, "Remap button assignment"},
             {[&] { w->sendKeyRemap(0x0104); }, "Trim Up conflict with button assignment"},
             {[&] { w->sendKeyRemap(0x0401); }, "Trim Down conflict with button assignment"},
             {[&] { w->sendRemap(2); }, "Button assigned conflicts with trim up"},
             {[&] { w->sendRemap(3); }, "Button assigned conflicts with trim down"},
-        };
-        for (const auto &c : conflicts) {
-            closer->boxes.clear();
-            c.first();
-            QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
-        }
+        });
         // Unassigned buttons (255, put back by every re-read) act as the
         // defaults the window shows: master 1, trim up 3, trim down 4.
         UART_set_chan_config_t unassigned = w->chanSetImage[0];
@@ -187,16 +190,11 @@ private slots:
         ui->pushButton_loadConfigure->click();
         QTRY_COMPARE(w->remapWindow->masterButton, 255u);
         const int writes = emu().framesWritten(0x15);
-        const QList<QPair<std::function<void()>, QString>> defaults = {
+        refused({
             {[&] { w->sendKeyRemap(0x0107); }, "Trim Up conflict with button assignment"},
             {[&] { w->sendRemap(3); }, "Button assigned conflicts with trim up"},
             {[&] { w->sendRemap(4); }, "Button assigned conflicts with trim down"},
-        };
-        for (const auto &c : defaults) {
-            closer->boxes.clear();
-            c.first();
-            QCOMPARE(closer->boxes, QStringList{"WARNING|" + c.second});
-        }
+        });
         // A valid assignment through the remap window: the windows' test.
         QCOMPARE(emu().framesWritten(0x15), writes);
         w->remapWindow->hide();
