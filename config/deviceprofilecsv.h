@@ -26,7 +26,7 @@ struct DeviceProfileCsv
         int lines = 0;        // lines counted (the whole file, however long)
         int badLine = -1;     // position (from 0) of the line that refused the file
         bool ok() const { return refusal == Refusal::None; }
-        // The user's words for a refusal, naming the line (counted from 1).
+        // The user's words for a refusal, naming the line (counted from 1) where one is at fault.
         QString message() const;
     };
 

@@ -14,7 +14,7 @@ QString saveProfileAsked(QWidget *owner, const DeviceProfileCsv &profile);
 
 // Asks for a file and reads it into the profile, which changes only when the
 // whole file is taken. A file that cannot be opened is only logged; a refused
-// one gets a "WARNING" box naming the line. An owner's own debug line, when
+// one gets a "WARNING" box saying why. An owner's own debug line, when
 // given, is logged with the time right after the file name.
 DeviceProfileCsv::ReadResult loadProfileAsked(QWidget *owner, DeviceProfileCsv &profile,
                                               const char *ownerLine = nullptr);
