@@ -473,6 +473,8 @@ private:
         int32_t EffectParams::*paramsInt;
         float EffectParams::*paramsFloat;
         double value() const;
+        // A stored value held to the widget's range.
+        double held(double stored) const;
     };
     std::vector<EffectWidgetField> effectWidgetFields() const;
 

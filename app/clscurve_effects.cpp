@@ -9,6 +9,9 @@
 
 #include <QPushButton>
 
+#include <algorithm>
+#include <cmath>
+
 std::vector<clscurve::EffectWidgetField> clscurve::effectWidgetFields() const
 {
     using S = EffectSettings;
@@ -55,6 +58,19 @@ std::vector<clscurve::EffectWidgetField> clscurve::effectWidgetFields() const
 double clscurve::EffectWidgetField::value() const
 {
     return widget->property("value").toDouble();
+}
+
+double clscurve::EffectWidgetField::held(double v) const
+{
+    // The form's range, read from the box itself; a whole-number field takes
+    // the whole numbers inside it. Not a number counts as 0.
+    double lo = widget->property("minimum").toDouble();
+    double hi = widget->property("maximum").toDouble();
+    if (settingsInt) {
+        lo = std::ceil(lo);
+        hi = std::floor(hi);
+    }
+    return std::isnan(v) ? std::clamp(0.0, lo, hi) : std::clamp(v, lo, hi);
 }
 
 void clscurve::setModeButtons(QPushButton *enable, QPushButton *disable, bool on)

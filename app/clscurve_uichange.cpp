@@ -9,10 +9,20 @@ void clscurve::uiChange()
     // An item that does not exist (such as "0") leaves the box as it is.
     ui->serial->setCurrentText(QString::number(ini->serial_num));
 
-    // Values outside a widget's range are clamped by the widget.
-    for (const EffectWidgetField &f : effectWidgetFields())
-        f.widget->setProperty("value", f.settingsInt ? QVariant(ini->*f.settingsInt)
-                                                     : QVariant(double(ini->*f.settingsFloat)));
+    // A stored value is held to the range of the box that edits it, in the
+    // store too: Apply takes the landing strength from there, and a damaged
+    // or hand-edited file must not reach the effects. Values in range stay as they are.
+    for (const EffectWidgetField &f : effectWidgetFields()) {
+        if (f.settingsInt) {
+            int32_t &v = ini->*f.settingsInt;
+            v = int32_t(f.held(v));
+            f.widget->setProperty("value", v);
+        } else {
+            float &v = ini->*f.settingsFloat;
+            v = float(f.held(double(v)));
+            f.widget->setProperty("value", double(v));
+        }
+    }
 
     // A switch counts as on only when its field is exactly 1. A box whose state
     // changes here runs its own slot too, which stores the same value again.

@@ -7,7 +7,6 @@
 
 #include "cxpdata.h"
 #include "forcecurve.h"
-#include "setini.h"
 
 #include <qcustomplot.h>
 
@@ -15,7 +14,7 @@ void clscurve::send0x31(float speed, int chn, int state, float location, int dat
 {
     const UART_set_channel_switch_t record =
         switchRecord(switchTables, finiteOrZero(speed), chn, state, finiteOrZero(location), datasource,
-                     uint8_t(ini->Trim_state), uint8_t(coupledMode), defaultSpeed[0]);
+                     uint8_t(trimAutopilot.trimState), uint8_t(coupledMode), defaultSpeed[0]);
     if (!checkOnline())
         return;
     sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record.payload());

@@ -5,7 +5,6 @@
 #include "ui_clscurve.h"
 
 #include "cxpdata.h"
-#include "setini.h"
 #include "simstate.h"
 #include "widgetupdates.h"
 
@@ -102,7 +101,7 @@ void clscurve::slots_timeOuttxTrimTimer()
     in.devicePitchTrim = liveData[0][2];
     in.deviceRollTrim = liveData[1][2];
     in.groundHeightOffset = effectParams.groundHeightOffset;
-    const TrimTickOutcome out = trimTick(in, ini->Trim_state, trimAutopilot);
+    const TrimTickOutcome out = trimTick(in, trimAutopilot);
     if (out.send) {
         send0x31(out.pitch, 0, 0, 0.0f, 0);
         send0x31(out.roll, 1, 0, 0.0f, 0);

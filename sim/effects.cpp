@@ -201,11 +201,15 @@ void computeTurbulence(const SimState &s, int choice, const ForceLimits &f, Effe
     const double delta = direction - heading;
     const double gain = p.turbulenceGain + 1;
 
+    // Wind straight along the axis (or a difference of a full turn) gives no
+    // side: the last side's value before gain and cap stays, so the gain is
+    // applied to it once.
     double roll = m.turbulenceRollWork;
     if (delta > 0 && delta < 180)
         roll = -std::fabs(k * std::sin(radians(delta)));
     else if (delta > 180 && delta < 360)
         roll = std::fabs(k * std::sin(radians(delta - 180)));
+    m.turbulenceRollWork = float(roll);
     if (std::fabs(w) < 0.2f)
         roll = 0;
     roll *= gain;
@@ -220,7 +224,6 @@ void computeTurbulence(const SimState &s, int choice, const ForceLimits &f, Effe
     const auto atLeast = [floor](double v) { return (v != 0 && std::fabs(v) < floor) ? std::copysign(floor, v) : v; };
     roll = std::clamp(atLeast(roll), -cap, cap);
     pitch = std::clamp(atLeast(pitch), -2 * cap, 2 * cap);
-    m.turbulenceRollWork = float(roll);
 
     if (h < 1.0f) {
         p.turbulenceRoll = p.turbulencePitch = 0.0f;

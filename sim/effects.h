@@ -23,7 +23,7 @@ struct EffectMemory
     float lastWindSpeed = 0;
     int32_t filterCount = 0;
     int32_t filterFirstRun = 1;      // Disable sets it again
-    float turbulenceRollWork = 0;    // kept when the wind comes from straight ahead or behind
+    float turbulenceRollWork = 0;    // roll before gain and cap, kept for a wind from straight ahead or behind
     // 1 after a landing bump until the aircraft is airborne again: one bump per touchdown.
     int32_t landingLatch = 0;
 };

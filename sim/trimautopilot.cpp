@@ -43,7 +43,7 @@ float trimStep(float x, float r, int step, int choice)
     return command;
 }
 
-TrimTickOutcome trimTick(const TrimTickInputs &in, int32_t &trimStateKey, TrimAutopilotState &st)
+TrimTickOutcome trimTick(const TrimTickInputs &in, TrimAutopilotState &st)
 {
     const SimState &r = *in.chosen;
     const float *extras = in.bridge->extraValues;
@@ -105,23 +105,23 @@ TrimTickOutcome trimTick(const TrimTickInputs &in, int32_t &trimStateKey, TrimAu
         const int step = truncatedInt(s);
         out.pitch = trimStep(xp, float(-in.devicePitchTrim / 20.0 - offset), step, in.choice);
         out.roll = trimStep(xr, float(-in.deviceRollTrim / 20.0), step, in.choice);
+        // A moved command asks for a send; unchanged commands leave a send
+        // already asked for (a trim button, Apply, take-off or landing) pending.
         if (std::fabs(out.pitch - st.lastStepPitch) > 0.01f || std::fabs(out.roll - st.lastStepRoll) > 0.01f) {
             st.trimChanged = 1;
             st.lastStepPitch = out.pitch;
             st.lastStepRoll = out.roll;
-        } else {
-            st.trimChanged = 0;
         }
-        trimStateKey = 0;
+        st.trimState = 0;
     } else if (st.hwTrimOnGround == 1) {
         // Hardware trim is off on the ground and on in the air.
         const int32_t wanted = st.airborneLatch == 1.0f ? 1 : 0;
-        if (trimStateKey != wanted) {
-            trimStateKey = wanted;
+        if (st.trimState != wanted) {
+            st.trimState = wanted;
             st.trimChanged = 1;
         }
     } else {
-        trimStateKey = 1;
+        st.trimState = 1;
         st.trimChanged = 1;
     }
 

@@ -18,6 +18,9 @@ struct TrimAutopilotState
     int32_t apTrimActive = 0;        // 1 while the autopilot holds the pitch trim
     int32_t softTrimOn = 0;
     int32_t hwTrimOnGround = 0;      // "Disable hardware trim on ground" as last applied
+    // The trim state the 0x31 packets carry (1 hardware trim on, 0 off): the
+    // tick's own, kept apart from the user's option so that neither overwrites the other.
+    int32_t trimState = 1;
 
     int32_t apState = 0;             // 0 idle, 2 engaged
     double lastPitchDemand = 0, lastRollDemand = 0;   // the locations last sent
@@ -47,9 +50,8 @@ struct TrimTickOutcome
     float pitch = 0, roll = 0;          // the step commands (speeds)
 };
 
-// One trim tick; trimStateKey is the stored "Disable hardware trim on ground"
-// value, which the tick sets and clears.
-TrimTickOutcome trimTick(const TrimTickInputs &in, int32_t &trimStateKey, TrimAutopilotState &st);
+// One trim tick: it sets and clears the trim state the packets carry.
+TrimTickOutcome trimTick(const TrimTickInputs &in, TrimAutopilotState &st);
 
 // One 0x31 call of the autopilot effect: channel, mode and location.
 struct SwitchCall

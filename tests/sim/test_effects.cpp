@@ -10,6 +10,7 @@
 #include "setini.h"
 #include "simbridgerecord.h"
 #include "simstate.h"
+#include "trimautopilot.h"
 #include "xplanestandin.h"
 
 #include <QSettings>
@@ -94,6 +95,7 @@ private slots:
     void sendRulesAndDisableSequence();
     void trimStepsAndAutopilot();
     void bridgeAutopilotRing();
+    void bridgeRumbleShakerAndTrim();
     void curveEditorSlopes();
     void profilesAndNeverSavedProfile();
     void wholeFlight();
@@ -126,6 +128,7 @@ void TestEffects::cleanup()
     if (w->portOpenFlag == 1)
         w->on_pushButton_closePort_clicked();
     xp.setAircraft(defaultAircraft());
+    ui->devicesComboBox_FSimSW->setCurrentText("X-Plane");
     // The next test starts from the factory settings.
     w->ini->loadBaseProfile();
     w->uiChange();
@@ -174,6 +177,12 @@ void TestEffects::tick(int n)
 
 void TestEffects::testApplyAndOfflineGuards()
 {
+    // Stopped, Apply copies nothing (and asks the trim tick for nothing).
+    ui->Motor_spinBox_force->setValue(77);
+    w->trimAutopilot.trimChanged = 0;
+    w->on_btn_apply_clicked();
+    QVERIFY(w->effectParams.engineStrength != 77 && w->trimAutopilot.trimChanged == 0);
+
     // Offline: Test and the guarded mode buttons refuse and change nothing.
     ui->btn_test->click();
     ui->pushButton_yoke_coupled_enable->click();
@@ -189,6 +198,7 @@ void TestEffects::testApplyAndOfflineGuards()
     QCOMPARE(w->effectParams.autopilotEnable, 0);
     ui->btn_apply->click();
     QCOMPARE(w->effectParams.autopilotEnable, 1);
+    QCOMPARE(w->effectParams.engineStrength, 77);
     QCOMPARE(w->mirrors.appliedAutopilot, 1);
     // A second Test (by program) only reopens the gates.
     w->effectSend.forceSwitch = 0;
@@ -263,6 +273,13 @@ void TestEffects::turbulenceNumbersAndSensitivity()
     };
     QVERIFY(near(after(10, 0, 90, 1), -9.0f));
     QVERIFY(near(sent(0x32)[0].v(0), 0.0f));
+    // Wind straight ahead (or a full turn off) keeps the roll of the last side
+    // with the gain applied once: no new roll frame. The pitch takes it (6 x 1.5).
+    QVERIFY(std::isnan(after(10, 0, 0, 1)));
+    QVERIFY(near(sent(0x32)[0].v(0), 9.0f));
+    QVERIFY(std::isnan(after(10, 0, 360, 1)));
+    QVERIFY(near(after(10, 0, 270, 1), 9.0f));
+    QVERIFY(std::isnan(after(10, 0, 180, 1)));
 
     // Sensitivity 100 takes a 0.6 knot change (tolerance 0.04); sensitivity 1
     // holds back 3.9 knots (tolerance 4.0) and takes 4.2.
@@ -279,21 +296,47 @@ void TestEffects::turbulenceNumbersAndSensitivity()
     QVERIFY(near(after(14.8f, 0, 180, 0), -13.32f));
     QVERIFY(near(after(14.8f, NAN, 180, 0), 0.0f));
     QVERIFY(near(after(14.8f, 0, 180, 0), -13.32f));
+
+    // 40 knots: the pitch is limited to twice the cap (20 x 1.5), the roll to
+    // the cap; a floor of 20 % of half the roll limit (4 x 1.5) lifts a small roll.
+    QVERIFY(near(after(40, 0, 180, 0), -30.0f));
+    QVERIFY(near(after(40, 0, 90, 1), -15.0f));
+    ui->Turbulences_precent_min->setValue(20);
+    ui->btn_apply->click();
+    QVERIFY(near(after(40, 0, 181, 1), 6.0f));
 }
 
 void TestEffects::landingBumpShakerAndPlausibility()
 {
     setBox("Stick_user_state", false);
+    // A damaged profile: the landing strength (which Apply takes from the
+    // store) and an angle are held to their boxes' ranges, 100 % and 99.99;
+    // a value in range stays as stored, finer than its box shows it.
+    ui->user_conf->setChecked(true);
+    ui->serial->setCurrentText("6");
+    ui->conf_save->click();
+    {
+        QSettings file("Effect.ini", QSettings::IniFormat);
+        file.setValue("6user_Ground/landmax", 1000000);
+        file.setValue("6user_stick/aoa_max", 1e9);
+        file.setValue("6user_stick/aoa_min", 10.125);
+    }
+    ui->conf_apply->click();
+    QCOMPARE(w->ini->stick_aoa_max, 99.99f);
+    QCOMPARE(w->ini->stick_aoa_min, 10.125f);
     goOnline();
-    // A touchdown at 500 ft/min (x 2.699, the 0.125 band of 2 x 120 N x 50 %): one bump.
+    // A touchdown at 500 ft/min (x 2.699, the 0.125 band of 2 x 120 N x 100 %): one bump.
     const Values down{{"gear", {1, 1, 1}}, {"vs", {-500}}};
     fly(down);
     tick(3);
     QVector<Sent> bumps = group(0, 0.0f);
     QCOMPARE(bumps.size(), 2);   // the bump, then its end
-    QVERIFY(near(bumps[0].v(0), float(std::log10(500.0) * 21)));
+    QVERIFY(near(bumps[0].v(0), float(std::log10(500.0) * 42)));
     QVERIFY(bumps[0].v(1) == 10.0f && bumps[0].v(2) == 1.0f && bumps[0].v(3) == 0.0f);
     QCOMPARE(bumps[1].v(0), 0.0f);
+    ui->conf_save->click();
+    QCOMPARE(QSettings("Effect.ini", QSettings::IniFormat).value("6user_Ground/landmax").toInt(), 100);
+    ui->defult_conf->setChecked(true);
     // The next bump needs a climb first.
     fly(kAirborne);
     tick();
@@ -366,6 +409,46 @@ void TestEffects::sendRulesAndDisableSequence()
     tick();
     QCOMPARE(group(1, 0.0f).size(), 1);
 
+    // The change thresholds, each side of them, on a quiet block: 0x32 (length
+    // 21) value 1 by 0.5, values 2 and 3 by 0.1, either channel; the rumble
+    // by 1 in its amplitude and 2 in its frequency (the middle two do not
+    // count), the shaker by 1, 2, 1 and 1.
+    EffectParams &p = w->effectParams;
+    p = EffectParams();
+    w->effectSend = EffectSendState();
+    w->effectSend.forceSwitch = w->effectSend.vibrationSwitch = 1;
+    // (value, its index in the packet, command, channel, 0x42 mode, threshold)
+    const struct { float *value; int i, cmd, ch; float mode, limit; } rules[] = {
+        {&p.turbulencePitch, 0, 0x32, 0, 0, 0.5f}, {&p.springPitchZoneOut, 1, 0x32, 0, 0, 0.1f},
+        {&p.springPitchCoeff, 2, 0x32, 0, 0, 0.1f}, {&p.turbulenceRoll, 0, 0x32, 1, 0, 0.5f},
+        {&p.springRollZoneOut, 1, 0x32, 1, 0, 0.1f}, {&p.springRollCoeff, 2, 0x32, 1, 0, 0.1f},
+        {&p.rumbleOut[0], 0, 0x42, 0, 1, 1}, {&p.rumbleOut[1], 1, 0x42, 0, 1, INFINITY},
+        {&p.rumbleOut[2], 2, 0x42, 0, 1, INFINITY}, {&p.rumbleOut[3], 3, 0x42, 0, 1, 2},
+        {&p.shakerOut[0], 0, 0x42, 0, 2, 1}, {&p.shakerOut[1], 1, 0x42, 0, 2, 2},
+        {&p.shakerOut[2], 2, 0x42, 0, 2, 1}, {&p.shakerOut[3], 3, 0x42, 0, 2, 1},
+    };
+    for (const auto &r : rules) {
+        // The values this change sent, in the rule's slot.
+        const auto change = [&](float v) {
+            *r.value = v;
+            emu().clearCounters();
+            w->send0x32();
+            w->send0x42();
+            QVector<float> out;
+            for (const Sent &s : sent(r.cmd))
+                if (s.ch() == r.ch && (r.cmd == 0x32 ? s.len() == 21 : s.v(4) == r.mode))
+                    out << s.v(r.i);
+            return out;
+        };
+        const bool counts = !std::isinf(r.limit);
+        QVERIFY(change(counts ? r.limit * 0.9f : 50.0f).isEmpty());
+        *r.value = 0;
+        if (counts) {
+            QCOMPARE(change(r.limit * 1.1f), QVector<float>{r.limit * 1.1f});
+            QCOMPARE(change(0), QVector<float>{0.0f});
+        }
+    }
+
     // Disable: forces released in order, then nothing more.
     emu().clearCounters();
     ui->btn_disable->click();
@@ -418,10 +501,29 @@ void TestEffects::trimStepsAndAutopilot()
         fly(v);
         w->slots_timeOuttxTrimTimer();
     }
-    QStringList pairs;
-    for (const Sent &s : sent(0x31))
-        pairs << QString("%1:%2").arg(s.ch()).arg(s.trimState());
-    QCOMPARE(pairs, (QStringList{"0:1", "1:1", "0:0", "1:0"}));
+    const auto pairs = [] {
+        QStringList out;
+        for (const Sent &s : sent(0x31))
+            out << QString("%1:%2").arg(s.ch()).arg(s.trimState());
+        return out;
+    };
+    QCOMPARE(pairs(), (QStringList{"0:1", "1:1", "0:0", "1:0"}));
+
+    // The option stays the user's while the trim state sent is 0: an Apply on
+    // the ground asks for one pair, still with 0; a Save stores the box's 1,
+    // and loading that profile keeps the box checked.
+    emu().clearCounters();
+    ui->btn_apply->click();
+    w->slots_timeOuttxTrimTimer();
+    w->slots_timeOuttxTrimTimer();
+    QCOMPARE(pairs(), (QStringList{"0:0", "1:0"}));
+    ui->user_conf->setChecked(true);
+    ui->serial->setCurrentText("5");
+    ui->conf_save->click();
+    QCOMPARE(QSettings("Effect.ini", QSettings::IniFormat).value("5user_Trim/state").toInt(), 1);
+    ui->conf_apply->click();
+    QVERIFY(ui->Trimstate->isChecked());
+    ui->defult_conf->setChecked(true);
 }
 
 void TestEffects::bridgeAutopilotRing()
@@ -454,8 +556,86 @@ void TestEffects::bridgeAutopilotRing()
     QCOMPARE(off.size(), 2);
     QCOMPARE(off[1].mode(), 2);
     QVERIFY(near(off[1].location(), 4.0f));
+}
+
+void TestEffects::bridgeRumbleShakerAndTrim()
+{
+    using namespace SimBridgeRecord;
+    ui->devicesComboBox_FSimSW->setCurrentText("MSFS");
+    goOnline();
+    w->trimAutopilot = TrimAutopilotState();
+    const auto feed = [&](std::map<int, double> values) {
+        const std::string d = bridgeDatagram(MsfsValueCount, 1, values);
+        QVERIFY(w->xpData->takeBridgeDatagram(d.data(), int(d.size())));
+    };
+    const auto degrees = [](double d) { return d / 57.0; };   // the bridge sends radians
+
+    // Rumble on the ground (pitch limit 120 N, 5..15 %, 65 knots, setting 100):
+    // fast above the take-off speed; below it by surface class, with the floor
+    // of 6 N; a surface without rumble (type 30) sends nothing new.
+    const struct { int surface; double knots; float amplitude, frequency; } rumble[] = {
+        {5, 70, 9.0f, 70.0f}, {5, 20, 7.2f, 227.5f}, {20, 20, 6.0f, 162.5f}, {0, 20, 6.0f, 130.0f}, {30, 20, NAN, NAN},
+    };
+    for (const auto &r : rumble) {
+        feed({{SurfaceType, r.surface}, {GroundVelocity, r.knots}, {GearOnGround0, 1}});
+        emu().clearCounters();
+        tick();
+        const QVector<Sent> g = group(0, 1.0f);
+        QCOMPARE(g.size(), std::isnan(r.amplitude) ? 0 : 1);
+        if (!g.isEmpty())
+            QVERIFY2(near(g[0].v(0), r.amplitude) && g[0].v(1) == 7.0f && g[0].v(2) == 10000.0f
+                         && near(g[0].v(3), r.frequency),
+                     qPrintable(QString("%1 %2").arg(g[0].v(0)).arg(g[0].v(3))));
+    }
+
+    // The shaker's own speeds and angles (k = 120 / 1.5 / 2 = 40): a share of
+    // each between their bounds, all of each beyond; then the overspeed at 200 knots.
+    const auto shake = [&](double knots, double aoa) {
+        feed({{HeightAboveGround, 1000}, {GroundVelocity, knots}, {AngleOfAttack, degrees(aoa)}});
+        emu().clearCounters();
+        tick();
+        const QVector<Sent> g = group(0, 2.0f);
+        return g.isEmpty() ? NAN : g[0].v(0);
+    };
+    QVERIFY(near(shake(40, 15), 40.0f * 2 / 3 + 20.0f, 0.01f));
+    QVERIFY(near(shake(30, 25), 80.0f));
+    QVERIFY(near(shake(60, 5), 0.0f));
+    setBox("Stick_overspeed_state", true);
+    ui->Stick_overspeed->setValue(200);
+    ui->btn_apply->click();
+    QVERIFY(near(shake(210, 5), 60.0f));
+    QVERIFY(near(shake(190, 5), 0.0f));
+
+    // Software trim (range ratio 5) on with a steady trim: the next trim tick
+    // sends the pair, with trim state 0, although the steps did not change.
+    // The MSFS inputs: pitch 36 deg / 360 x 1.4476 x 5 and roll 3.6 / 360 x 7 x 5
+    // against the device's trim -14.476 and -7.0 (over -20): steps 0.
+    const auto trimPairs = [&](float pitchTrim, float rollTrim) {
+        w->liveData[0][2] = pitchTrim;
+        w->liveData[1][2] = rollTrim;
+        emu().clearCounters();
+        w->slots_timeOuttxTrimTimer();
+        QStringList out;
+        for (const Sent &s : sent(0x31))
+            out << QString("%1:%2:%3").arg(s.ch()).arg(s.trimState()).arg(s.at(9));
+        return out;
+    };
+    feed({{HeightAboveGround, 1000}, {ElevatorTrim, degrees(36)}, {AileronTrim, degrees(3.6)}});
+    trimPairs(-14.476f, -7.0f);   // the take-off's pair
+    QCOMPARE(trimPairs(-14.476f, -7.0f), QStringList());
+    ui->softTrim_enable_2->click();
+    QCOMPARE(trimPairs(-14.476f, -7.0f), (QStringList{"0:0:0", "1:0:0"}));
+    QCOMPARE(trimPairs(-14.476f, -7.0f), QStringList());
+    QCOMPARE(trimPairs(-14.0f, -7.5f), (QStringList{"0:0:-5", "1:0:5"}));
+
+    // Prepar3D: pitch 9 deg / 90 x 5, roll 9 / 90 x 5 x 0.8 against -10 and -8.
     w->on_pushButton_closePort_clicked();
-    ui->devicesComboBox_FSimSW->setCurrentText("X-Plane");
+    ui->devicesComboBox_FSimSW->setCurrentText("Prepar3D");
+    goOnline();
+    feed({{HeightAboveGround, 1000}, {ElevatorTrim, degrees(9)}, {AileronTrim, degrees(9)}});
+    QCOMPARE(trimPairs(-10.0f, -8.0f), (QStringList{"0:0:0", "1:0:0"}));
+    QCOMPARE(trimPairs(-9.0f, -8.5f), (QStringList{"0:0:-5", "1:0:5"}));
+    ui->softTrim_disable_2->click();
 }
 
 void TestEffects::curveEditorSlopes()
