@@ -1,6 +1,7 @@
 #include "korvelmain.h"
 
 #include "clscurve.h"
+#include "formfont.h"
 #include "loghandler.h"
 #include "processcontrol.h"
 
@@ -17,6 +18,7 @@ void terminateBridgePrograms()
 int korvelMain(int argc, char *argv[])
 {
     auto *app = new QApplication(argc, argv);
+    useFormFont();
     LogHandler::install();
     qDebug() << "Halvern Link";
     qDebug() << "Start Time" << QTime::currentTime().toString("hh:mm:ss");

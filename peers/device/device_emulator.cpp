@@ -422,6 +422,7 @@ void DeviceEmulator::handleFrame(const Frame &f)
             catchUpMotion();
             Axis &a = m_axis[ch];
             a.trimMode = p[1];
+            a.hardwareTrim = p[2] == 1;
             a.trimSpeed = f32At(p + 4);
             a.trimTarget = f32At(p + 8);
             if (a.trimMode == 4)
@@ -592,31 +593,73 @@ double smoothStep(double u)
 }
 }
 
-float DeviceEmulator::handForce(int ch, const Axis &a, float range) const
+namespace {
+// Trim rates in units per second: per unit of commanded speed (the host's trim
+// step), and at most, so that the trim stops within the host's dead band of
+// 0.2 units even when its reference lags a poll behind; the autopilot's
+// location is followed faster, and the yoke's trim buttons are slower.
+constexpr float TrimRatePerSpeed = 0.2f;
+constexpr float MaxTrimRate = 2.0f;
+constexpr float AutopilotTrimRate = 5.0f;
+constexpr float ButtonTrimRate = 0.5f;
+}
+
+float DeviceEmulator::trimRate(int ch, Axis &a, double dt)
 {
-    // Grip: the hand holds the yoke for most of a cycle, lets go within a
-    // quarter second (the yoke springs back to trim) and takes hold again
-    // slowly. The two hands' cycles differ so the channels never move alike.
+    switch (a.trimMode) {
+    case 3: {
+        // Towards the autopilot's location, without passing it in a 1 ms step.
+        const float diff = a.trimTarget - a.trim;
+        return std::max(-AutopilotTrimRate, std::min(AutopilotTrimRate, diff / 0.001f));
+    }
+    case 4:
+        return 0.0f;   // released: held at the centre
+    default:
+        break;
+    }
+    float rate = std::max(-MaxTrimRate, std::min(MaxTrimRate, a.trimSpeed * TrimRatePerSpeed));
+    // Where the yoke's own trim buttons work, the pilot trims away a force he
+    // has held for a while (the yoke well off its trim) until it is nearly gone.
+    const bool holding = m_behaviour.pilotHand && a.hardwareTrim && gripAt(ch) > 0.99;
+    const float off = std::fabs(a.x - a.trim);
+    a.heldOffTrim = holding && off > 2.5f ? a.heldOffTrim + dt : 0.0;
+    a.pilotTrimming = holding && (a.pilotTrimming ? off > 0.5f : a.heldOffTrim > 1.5);
+    if (a.pilotTrimming)
+        rate += std::copysign(ButtonTrimRate, a.x - a.trim);
+    return rate;
+}
+
+double DeviceEmulator::gripAt(int ch) const
+{
+    // The hand holds the yoke for most of a cycle, lets go within a quarter
+    // second (the yoke springs back to trim) and takes hold again slowly. The
+    // two hands' cycles differ so the channels never move alike.
     const double period = ch == 0 ? 19.0 : 23.0;
     const double u = std::fmod(m_time + 5.0 + 7.0 * ch, period);
     const double letGo = period - 4.0;
-    double grip = 1.0;
     if (u < 1.5)
-        grip = smoothStep(u / 1.5);
-    else if (u >= letGo)
-        grip = 1.0 - smoothStep((u - letGo) / 0.25);
+        return smoothStep(u / 1.5);
+    if (u >= letGo)
+        return 1.0 - smoothStep((u - letGo) / 0.25);
+    return 1.0;
+}
+
+float DeviceEmulator::handForce(int ch, const Axis &a, float range) const
+{
+    const double grip = gripAt(ch);
     if (grip <= 0.0)
         return 0.0f;
 
     // Where the hand is heading: slow sines of unrelated periods, at most 65 %
     // of the travel. It pushes with the force the channel's curve needs there,
-    // so the excursion suits whatever curve the host has sent.
+    // seen from the trim, so the excursion suits whatever curve the host has
+    // sent and trimming takes the force away, not the place.
     const double tau = a.handClock, c = ch;
     const double s = 0.55 * std::sin(2 * Pi * 0.07 * tau + 1.3 * c)
                      + 0.30 * std::sin(2 * Pi * 0.16 * tau + 0.4 + 2.1 * c)
                      + 0.15 * std::sin(2 * Pi * 0.31 * tau + 2.0 + 0.7 * c);
     const float target = float(0.65 * range * s);
-    return float(grip) * curveForce(ch, target);
+    return float(grip) * curveForce(ch, target - a.trim);
 }
 
 void DeviceEmulator::step(double dt)
@@ -636,16 +679,7 @@ void DeviceEmulator::step(double dt)
                 range = 20.0f;
             const float limit = std::max(1.0f, f32At(r + PForceLimit));
 
-            // Trim: mode 3 follows the autopilot's location, mode 4 holds the
-            // centre, other modes move at the commanded speed.
-            if (a.trimMode == 3) {
-                const float diff = a.trimTarget - a.trim;
-                const float maxStep = float(5.0 * d);
-                a.trim += std::max(-maxStep, std::min(maxStep, diff));
-            } else if (a.trimMode != 4) {
-                a.trim += float(a.trimSpeed * 0.05 * d);
-            }
-            a.trim = std::max(-range, std::min(range, a.trim));
+            a.trim = std::max(-range, std::min(range, a.trim + float(trimRate(c, a, d) * d)));
 
             // The airspeed spring scales the curve outside its dead zone: -1
             // leaves the yoke slack there, 0 as the curve, above 0 stiffer.

@@ -39,7 +39,7 @@ public:
         bool bootLoaderSilent = false;        // the boot loader never answers 0x18
         bool readWaits = true;                // an empty read sleeps its time-out (capped)
         bool recordWrites = true;             // keep written frames for inspection
-        bool pilotHand = false;               // a simulated hand moves the yoke (the demo)
+        bool pilotHand = false;               // a simulated hand moves the yoke, and trims it (the demo)
     };
 
     DeviceEmulator();
@@ -122,8 +122,14 @@ private:
         float springCoeff = 0, springZone = 0;
         float lowSpeedAmplitude = 0, lowSpeedOffset = 0;
         Vibration vib[3];
+        // Trim, as the 0x31 switch sets it: the mode (2 moves at the speed,
+        // 3 follows the location, 4 releases to the centre), the speed, the
+        // location, and whether the yoke's own trim buttons work (trim state 1).
         float trim = 0, trimTarget = 0, trimSpeed = 0;
         int trimMode = 2;
+        bool hardwareTrim = false;
+        double heldOffTrim = 0;      // seconds the hand has held the yoke well off its trim
+        bool pilotTrimming = false;  // the hand holds a trim button down
         double handClock = 0;        // the hand's own time: stands still while it pauses
     };
     struct Pending {
@@ -139,7 +145,10 @@ private:
     void catchUpMotion();
     void step(double dt);
     float curveForce(int ch, float x) const;
+    double gripAt(int ch) const;   // 0 (let go) to 1 (holding)
     float handForce(int ch, const Axis &a, float range) const;
+    // How fast the trim moves now (units a second); also presses and releases the pilot's trim button.
+    float trimRate(int ch, Axis &a, double dt);
     float f32At(const uint8_t *p) const;
     void startVibration(Axis &a, int mode, const uint8_t *values);
     float vibrationForce(Vibration &v, int mode, double dt);

@@ -1,15 +1,18 @@
 // The main window through the real window: construction from Effect.ini, the
 // form's names, ranges and start values, slots bound by name, the online
-// guard, the timers, the parameter tree view, and screenshots of the tabs.
+// guard, the timers, the parameter tree view, and on every page of the four
+// windows every text fitting its widget (with a screenshot of each page).
 //
 // The window binds the simulator's sockets, so every construction scenario
 // runs in a child process of its own (this executable, started with the name
 // of one child_ function and KORVEL_CHILD=1, in a fresh directory).
 
 #include "clscurve.h"
+#include "formfont.h"
 #include "ui_clscurve.h"
 
 #include "lockscreenw.h"
+#include "remap.h"
 #include "setconf.h"
 #include "setini.h"
 #include "setting.h"
@@ -17,9 +20,19 @@
 
 #include <QtTest>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStyleOption>
+#include <QTabBar>
 #include <QTreeView>
 
 namespace {
@@ -99,6 +112,191 @@ QStringList activeTimers(clscurve &w)
     return names;
 }
 
+
+// ---- texts that fit their widgets ----------------------------------------------
+
+// The room a line edit gives its text: inside its frame, less its text margins,
+// its own 2 px on each side and a pixel for the cursor.
+int lineEditRoom(const QLineEdit *e)
+{
+    QStyleOptionFrame opt;
+    opt.initFrom(e);
+    opt.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+    const QRect r = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e).marginsRemoved(e->textMargins());
+    return r.width() - 2 * 2 - 1;
+}
+
+// The texts a spin box shows: its value now and at both ends of its range.
+QStringList spinBoxTexts(QAbstractSpinBox *box)
+{
+    QStringList texts{box->text()};
+    const QSignalBlocker block(box);
+    auto atEnds = [&texts](auto *b) {
+        const auto value = b->value();
+        for (const auto end : {b->minimum(), b->maximum()}) {
+            b->setValue(end);
+            texts << b->text();
+        }
+        b->setValue(value);
+    };
+    if (auto *d = qobject_cast<QDoubleSpinBox *>(box))
+        atEnds(d);
+    else if (auto *i = qobject_cast<QSpinBox *>(box))
+        atEnds(i);
+    return texts;
+}
+
+// "name "text" needs W x H in w x h" when the widget's text does not fit the
+// room its style gives it (as the widget is now laid out), else empty.
+QString clippedText(QWidget *w)
+{
+    const QFontMetrics fm = w->fontMetrics();
+    QStyle *style = w->style();
+    QString text;
+    QSize need, room;
+    // Text is centred in its height: a line may overhang by less than half
+    // its height with no ink lost, and a wrapped text that needs a further
+    // line loses it.
+    auto lostLine = [&fm](int needHeight, int roomHeight) { return needHeight - roomHeight > fm.height() / 2; };
+    auto single = [&](const QString &t, int roomWidth, int roomHeight) {
+        // A mnemonic's '&' is not drawn; "&&" draws one.
+        QString shown = t;
+        shown.replace(QLatin1String("&&"), QString(QChar(1))).remove(QLatin1Char('&')).replace(QChar(1), QLatin1Char('&'));
+        const QSize n(fm.horizontalAdvance(shown), fm.height());
+        if (n.width() > roomWidth || lostLine(n.height(), roomHeight)) {
+            text = t;
+            need = n;
+            room = QSize(roomWidth, roomHeight);
+        }
+    };
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+        if (label->text().isEmpty())
+            return QString();
+        const QSize n = label->wordWrap() ? QSize(0, label->heightForWidth(label->width())) : label->sizeHint();
+        if (n.width() > label->width() || lostLine(n.height(), label->height())) {
+            text = label->text();
+            need = n;
+            room = label->size();
+        }
+    } else if (auto *button = qobject_cast<QPushButton *>(w)) {
+        QStyleOptionButton opt;
+        opt.initFrom(button);
+        if (button->autoDefault() || button->isDefault())
+            opt.features |= QStyleOptionButton::AutoDefaultButton;
+        const QRect r = style->subElementRect(QStyle::SE_PushButtonContents, &opt, button);
+        if (!button->text().isEmpty())
+            single(button->text(), r.width(), button->height());
+    } else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w)) {
+        auto *button = static_cast<QAbstractButton *>(w);
+        QStyleOptionButton opt;
+        opt.initFrom(button);
+        opt.text = button->text();
+        const QRect r = style->subElementRect(
+            qobject_cast<QCheckBox *>(w) ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &opt, button);
+        if (!button->text().isEmpty())
+            single(button->text(), r.width(), button->height());
+    } else if (auto *box = qobject_cast<QGroupBox *>(w)) {
+        QStyleOptionGroupBox opt;
+        opt.initFrom(box);
+        opt.text = box->title();
+        opt.lineWidth = 1;
+        opt.textAlignment = box->alignment();
+        opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect r = style->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxLabel, box);
+        // The title is drawn from its place onwards and cut at the box's edge.
+        if (!box->title().isEmpty())
+            single(box->title(), box->width() - r.left(), box->height());
+    } else if (auto *spin = qobject_cast<QAbstractSpinBox *>(w)) {
+        const QLineEdit *edit = spin->findChild<QLineEdit *>();
+        for (const QString &t : spinBoxTexts(spin))
+            if (text.isEmpty())
+                single(t, lineEditRoom(edit), INT_MAX);
+    } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+        QStyleOptionComboBox opt;
+        opt.initFrom(combo);
+        opt.editable = combo->isEditable();
+        opt.frame = combo->hasFrame();
+        const QRect r = style->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, combo);
+        for (int i = 0; i < combo->count() && text.isEmpty(); ++i)
+            single(combo->itemText(i), r.width() - 2, combo->height());
+    } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+        // Line edits inside spin boxes and combo boxes are measured with them.
+        if (!qobject_cast<QAbstractSpinBox *>(w->parentWidget()) && !qobject_cast<QComboBox *>(w->parentWidget())
+            && !edit->text().isEmpty())
+            single(edit->text(), lineEditRoom(edit), INT_MAX);
+    } else if (auto *bar = qobject_cast<QTabBar *>(w)) {
+        // Tabs that need the scroll buttons hide some of their titles.
+        if (bar->sizeHint().width() > bar->width()) {
+            QStringList titles;
+            for (int i = 0; i < bar->count(); ++i)
+                titles << bar->tabText(i);
+            text = titles.join(QLatin1Char('|'));
+            need = bar->sizeHint();
+            room = bar->size();
+        }
+    }
+    if (text.isEmpty())
+        return QString();
+    return QStringLiteral("%1 \"%2\" needs %3x%4 in %5x%6")
+        .arg(w->objectName(), text)
+        .arg(need.width())
+        .arg(need.height())
+        .arg(room.width())
+        .arg(room.height());
+}
+
+// Shows each page of every tab widget of a top-level window in turn and lists
+// the widgets whose text does not fit, each once. Each page is saved as an
+// image in shotDir: on a real display as the screen shows the window, else as
+// the window paints itself.
+QStringList clippedTextsOnEveryPage(QWidget *top, const QString &shotDir)
+{
+    QStringList clipped;
+    QSet<QWidget *> seen;
+    const bool realScreen = QGuiApplication::platformName() != QLatin1String("offscreen");
+    auto visit = [&](const QString &page) {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        for (QWidget *c : top->findChildren<QWidget *>()) {
+            if (!c->isVisible() || seen.contains(c))
+                continue;
+            seen.insert(c);
+            const QString entry = clippedText(c);
+            if (!entry.isEmpty())
+                clipped << entry;
+        }
+        QPixmap shot;
+        if (realScreen) {
+            QTest::qWait(150);
+            shot = top->screen()->grabWindow(top->winId());
+        } else {
+            shot = top->grab();
+        }
+        shot.save(shotDir + QStringLiteral("/%1-%2.png").arg(top->objectName(), page));
+    };
+    top->show();
+    top->raise();
+    if (!QTest::qWaitForWindowExposed(top))
+        qWarning("%s not exposed", qPrintable(top->objectName()));
+    visit(QStringLiteral("start"));
+    for (QTabWidget *tabs : top->findChildren<QTabWidget *>()) {
+        // Bring the tab widget itself into view: its page in each tab widget around it.
+        for (QWidget *page = tabs; page != top; page = page->parentWidget()) {
+            auto *stack = qobject_cast<QStackedWidget *>(page->parentWidget());
+            if (auto *outer = stack ? qobject_cast<QTabWidget *>(stack->parentWidget()) : nullptr)
+                outer->setCurrentWidget(page);
+        }
+        const int was = tabs->currentIndex();
+        for (int i = 0; i < tabs->count(); ++i) {
+            tabs->setCurrentIndex(i);
+            visit(QStringLiteral("%1-%2-%3").arg(tabs->objectName()).arg(i).arg(tabs->tabText(i)));
+        }
+        tabs->setCurrentIndex(was);
+    }
+    top->hide();
+    return clipped;
+}
+
 } // namespace
 
 class TestWindow : public QObject
@@ -106,6 +304,9 @@ class TestWindow : public QObject
     Q_OBJECT
 
 private slots:
+    // The font the program chooses at start.
+    void initTestCase() { m_formFont = useFormFont(); }
+
     // Construction scenarios, each in a child process.
     void constructionScenarios_data();
     void constructionScenarios();
@@ -129,12 +330,13 @@ private slots:
     void onlineGuard();
     void timerStartKeepsOneConnection();
     void parameterTreeView();
-    void screenshotsOfTheMainTabs();
+    void everyTextFitsOnEveryPage();
     void cleanupTestCase();
 
 private:
     clscurve *sharedWindow();
     clscurve *m_window = nullptr;
+    QString m_formFont;
 };
 
 // ---- child scenarios ----------------------------------------------------------
@@ -727,22 +929,23 @@ void TestWindow::parameterTreeView()
     QCOMPARE(ui->statusbar->currentMessage(), QStringLiteral("Position: (2,0) in top level"));
 }
 
-void TestWindow::screenshotsOfTheMainTabs()
+void TestWindow::everyTextFitsOnEveryPage()
 {
+    // Wine's Tahoma, which the setup installs, found as the program finds it.
+    QCOMPARE(m_formFont, QStringLiteral("Tahoma"));
     clscurve *w = sharedWindow();
-    Ui::clscurve *ui = w->form();
     w->resize(1026, 741);
-    for (int i = 0; i < ui->tabWidget->count(); ++i) {
-        ui->tabWidget->setCurrentIndex(i);
-        QCoreApplication::processEvents();
-        const QPixmap shot = w->grab();
-        QVERIFY(!shot.isNull());
-        const QString path = QDir::current().absoluteFilePath(
-            QStringLiteral("window_tab%1_%2.png").arg(i).arg(ui->tabWidget->tabText(i)));
-        QVERIFY(shot.save(path));
-        qInfo("screenshot: %s", qPrintable(path));
+    const QString shots = qEnvironmentVariable("KORVEL_SHOT_DIR", QDir::currentPath());
+    QStringList clipped;
+    for (QWidget *top : {static_cast<QWidget *>(w), static_cast<QWidget *>(w->settingPage),
+                         static_cast<QWidget *>(w->setConf), static_cast<QWidget *>(w->remapWindow)}) {
+        const QStringList found = clippedTextsOnEveryPage(top, shots);
+        for (const QString &f : found)
+            clipped << top->objectName() + QStringLiteral(": ") + f;
     }
-    ui->tabWidget->setCurrentIndex(0);
+    w->show();
+    w->form()->tabWidget->setCurrentIndex(0);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
 }
 
 void TestWindow::cleanupTestCase()

@@ -33,6 +33,7 @@ struct Sent
     int trimState() const { return f[7]; }   // 0x31
     float at(int offset) const { return readF32LE(&f[offset]); }
     float v(int i) const { return at(6 + 4 * i); }   // 0x32, 0x40, 0x42 (whose v(4) is the mode)
+    float speed() const { return at(9); }            // 0x31
     float location() const { return at(13); }        // 0x31
 };
 
@@ -755,6 +756,21 @@ void TestEffects::wholeFlight()
     for (const Sent &s : sent(0x31))
         trimStates << QString::number(s.trimState());
     QCOMPARE(trimStates, (QStringList{"1", "1"}));
+
+    // Software trim in the climb: the device's trim runs to where the
+    // simulator's elevator trim puts it and stops there, one command to start
+    // and one to stop (a reference that overshot would turn it back).
+    ui->softTrim_enable_2->click();
+    play("climb", 2, 14);
+    QStringList speeds;
+    for (const Sent &s : sent(0x31))
+        if (s.ch() == 0)
+            speeds << QString::number(s.speed());
+    QCOMPARE(speeds, (QStringList{"-5", "0"}));
+    const float climbTrim = -(0.1f - 0.07f) * 0.25f * 5.0f * 20.0f;   // the pitch input over the reference's scale
+    QVERIFY2(near(emu().trimPosition(0), climbTrim, 0.25f), qPrintable(QString::number(emu().trimPosition(0))));
+    QVERIFY(near(w->liveData[0][2], emu().trimPosition(0)));
+    ui->softTrim_disable_2->click();
 
     play("cruise", 0, 8);
     float spring = NAN;

@@ -121,6 +121,7 @@ private slots:
     void yokeFollowsForceAndSpringsBack();
     void pilotHandMovesTheYoke();
     void pilotHandYieldsToCommandsAndTrim();
+    void trimFollowsTheSwitch();
     void closingDropsPendingReplies();
 };
 
@@ -359,8 +360,8 @@ void TestDeviceEmulator::pilotHandYieldsToCommandsAndTrim()
     QVERIFY2(pushed.longestRestS > 1.0f, qPrintable(QString::number(pushed.longestRestS)));
     QVERIFY(pushed.hi > 10.0f);   // the hand still moves it about
 
-    // Roll trimmed to 5 units (mode 3 follows its target): the hand moves
-    // about the trim and lets go to it.
+    // Roll trimmed to 5 units (mode 3 follows its target): the hand still
+    // moves the yoke about and lets go to the trim.
     std::vector<uint8_t> trim(12, 0);
     trim[0] = 1;
     trim[1] = 3;
@@ -372,6 +373,56 @@ void TestDeviceEmulator::pilotHandYieldsToCommandsAndTrim()
     QVERIFY2(trimmed.longestRestS > 1.0f, qPrintable(QString::number(trimmed.longestRestS)));
     QVERIFY(trimmed.lo < 0.0f && trimmed.hi > 10.0f);
     QCOMPARE(trimmed.forceAgrees, trimmed.deflected);
+}
+
+void TestDeviceEmulator::trimFollowsTheSwitch()
+{
+    freshEmulator(false);
+    const auto trimSwitch = [this](int mode, int trimState, float speed, float location = 0.0f) {
+        std::vector<uint8_t> p(20, 0);
+        p[1] = uint8_t(mode);
+        p[2] = uint8_t(trimState);
+        putF32(p.data() + 4, speed);
+        putF32(p.data() + 8, location);
+        ask(0x31, p);
+    };
+    const auto trimAfter = [](double seconds) {
+        emu().advance(seconds);
+        return emu().trimPosition(0);
+    };
+    const auto near = [](float a, float b) { return std::fabs(a - b) < 0.01f; };
+    // Mode 2: 0.2 units a second per unit of speed, at most 2, until speed 0
+    // or the end of the travel.
+    trimSwitch(2, 0, -5.0f);
+    QVERIFY(near(trimAfter(1.5), -1.5f));
+    trimSwitch(2, 0, 0.0f);
+    QVERIFY(near(trimAfter(1.0), -1.5f));
+    trimSwitch(2, 0, 40.0f);
+    QVERIFY(near(trimAfter(1.0), 0.5f));
+    QCOMPARE(trimAfter(20.0), 20.0f);
+    // Mode 4 releases to the centre and holds it, whatever the speed; mode 3
+    // runs to the location at 5 units a second.
+    trimSwitch(4, 0, 40.0f);
+    QCOMPARE(trimAfter(1.0), 0.0f);
+    trimSwitch(3, 0, 40.0f, -3.0f);
+    QVERIFY(near(trimAfter(0.3), -1.5f));
+    QVERIFY(near(trimAfter(1.0), -3.0f));
+
+    // Trim state 1 lets the yoke's own trim buttons work: the pilot's hand
+    // trims away the force it holds, within the hand's reach. Trim state 0,
+    // or no hand, leaves the trim where it is.
+    for (const bool hand : {false, true}) {
+        for (const int trimState : {0, 1}) {
+            freshEmulator(hand);
+            trimSwitch(2, trimState, 0.0f);
+            float reach = 0.0f;
+            for (int i = 0; i < 600; ++i)
+                reach = std::max(reach, std::fabs(trimAfter(0.1)));
+            const QString what = QString("hand %1, trim state %2: %3").arg(hand).arg(trimState).arg(reach);
+            QVERIFY2((reach > 2.0f) == (hand && trimState == 1), qPrintable(what));
+            QVERIFY2(reach < 13.0f, qPrintable(what));
+        }
+    }
 }
 
 void TestDeviceEmulator::closingDropsPendingReplies()
