@@ -13,8 +13,10 @@ function(korvel_add_test name)
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
   set(sanitizer_env)
-  if(KORVEL_LSAN_SUPPRESSIONS)
-    set(sanitizer_env LSAN_OPTIONS=suppressions=${KORVEL_LSAN_SUPPRESSIONS}:print_suppressions=1)
+  if(KORVEL_SANITIZE)
+    # Any report fails the test; the leak checker lists the suppressions it used.
+    set(sanitizer_env LSAN_OPTIONS=suppressions=${KORVEL_LSAN_SUPPRESSIONS}:print_suppressions=1
+                      UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1)
   endif()
   add_test(NAME ${name}
            COMMAND ${KORVEL_RUN_ISOLATED} ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
