@@ -10,11 +10,19 @@ namespace platform {
 
 struct ProcessEntry {
     std::int64_t pid = 0;
-    std::string exeName;   // file name of the executable, without folders
+    std::string exeName;   // file name of the executable, without folders (for a
+                           // program that Wine runs, the Windows program's)
 };
 
 // Every running process that the caller may see.
 std::vector<ProcessEntry> listProcesses();
+
+#ifndef _WIN32
+// The name Windows would show for a process, from what /proc gives: the
+// executable link (empty when it cannot be read), the raw command line and the
+// kernel's short name. Empty when the name cannot be told.
+std::string processNameFromProc(const std::string &exeLink, const std::string &cmdline, const std::string &comm);
+#endif
 
 // Ends the process at once (exit code 0 where the system allows choosing one).
 bool terminateProcess(std::int64_t pid);

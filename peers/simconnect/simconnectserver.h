@@ -91,7 +91,9 @@ private:
     std::vector<std::thread> acceptThreads_;
     std::vector<std::shared_ptr<Session>> sessions_;
     std::uint16_t port4_ = 0, port6_ = 0;
-    void *pipeStopEvent_ = nullptr;
+#ifdef _WIN32
+    void *pipeStopEvent_ = nullptr;   // the named pipe exists on Windows only
+#endif
 };
 
 } // namespace simpeer

@@ -67,6 +67,7 @@ class TestDispatch : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
     void cutsChecksAndDispatchesOneFrameATick();
@@ -90,6 +91,12 @@ void TestDispatch::initTestCase()
 {
     w = new clscurve;
     closer = new ModalCloser(nullptr, QLatin1Char('/'));
+}
+
+void TestDispatch::cleanupTestCase()
+{
+    delete closer;
+    delete w;
 }
 
 void TestDispatch::init()
