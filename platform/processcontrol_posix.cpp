@@ -75,8 +75,11 @@ static std::string exeOf(const std::string &pidDir)
     const std::string link = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
     // Another process's arguments are read only when needed: that read can
     // wait on the process's memory.
-    if (!link.empty() && !isWineLoader(exeFileName(link)))
-        return exeFileName(link);
+    if (!link.empty()) {
+        const std::string exe = exeFileName(link);
+        if (!isWineLoader(exe))
+            return exe;
+    }
     std::string comm = link.empty() ? readAll(pidDir + "/comm") : std::string();
     if (!comm.empty() && comm.back() == '\n')
         comm.pop_back();
