@@ -54,7 +54,7 @@ int main(int argc, char **argv)
     if (!udp.start(8998, 8999))
         return 1;
     WineProgram bridge;
-    if (!bridge.start(windowsProgram("bridge/DrevantMSFS2020Sim.exe"), dir.path()))
+    if (!bridge.start(windowsProgram("DrevantMSFS2020Sim.exe"), dir.path()))
         return 1;
     if (udp.waitFor(0, 20000, [](const Datagram &d) { return d.flag() && d.value(0) > 0; }) < 0) {
         std::printf("no data from the bridge\n");

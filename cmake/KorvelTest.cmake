@@ -3,7 +3,45 @@
 # fresh working directory of its own (Effect.ini, log/ and the like are
 # relative to it), offscreen, with a time limit, and in namespaces of its own
 # (KORVEL_RUN_ISOLATED); WRAP runs the test through a command inside them.
+#
+# In the Windows build the test is a Windows program, run under Wine (CTest's
+# emulator) in a Wine session of its own (korvel_add_windows_test).
 set(KORVEL_RUN_ISOLATED sh ${CMAKE_CURRENT_LIST_DIR}/run-isolated.sh)
+
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+  set(KORVEL_WINE_SESSION sh ${CMAKE_CURRENT_LIST_DIR}/wine-session.sh)
+  # The prefix that every test copies, made once by the fixture test below.
+  set(KORVEL_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wineprefix)
+  # Wine shows the host's root as drive Z:.
+  set(KORVEL_HOST_DRIVE "Z:")
+endif()
+
+# A host path as the test programs open it (under Wine: on drive Z:).
+function(korvel_test_path out path)
+  if(DEFINED KORVEL_HOST_DRIVE)
+    set(${out} "${KORVEL_HOST_DRIVE}${path}" PARENT_SCOPE)
+  else()
+    set(${out} "${path}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# korvel_add_windows_test(NAME COMMAND cmd... [TIMEOUT s])
+# Registers a test run under Wine, in namespaces and a Wine session of its own,
+# in the fresh working directory testrun/NAME.
+function(korvel_add_windows_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "COMMAND" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  korvel_test_path(source ${CMAKE_SOURCE_DIR})
+  add_test(NAME ${name}
+           COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE}
+                   ${CMAKE_BINARY_DIR}/testrun/${name}
+                   ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen KORVEL_SOURCE_DIR=${source}
+                   ${T_COMMAND})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED korvel_wine)
+endfunction()
+
 function(korvel_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;WRAP" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -11,18 +49,25 @@ function(korvel_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
-  set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
-  set(sanitizer_env)
-  if(KORVEL_SANITIZE)
-    # Any report fails the test; the leak checker lists the suppressions it used.
-    set(sanitizer_env LSAN_OPTIONS=suppressions=${KORVEL_LSAN_SUPPRESSIONS}:print_suppressions=1
-                      UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1)
+  if(DEFINED KORVEL_WINE_SESSION)
+    # Under Wine a Qt test writes nothing to a redirected output: it writes its
+    # log to a file, which the session prints.
+    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT}
+      COMMAND ${T_WRAP} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
+  else()
+    set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
+    set(sanitizer_env)
+    if(KORVEL_SANITIZE)
+      # Any report fails the test; the leak checker lists the suppressions it used.
+      set(sanitizer_env LSAN_OPTIONS=suppressions=${KORVEL_LSAN_SUPPRESSIONS}:print_suppressions=1
+                        UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1)
+    endif()
+    add_test(NAME ${name}
+             COMMAND ${KORVEL_RUN_ISOLATED} ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                     KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${sanitizer_env} ${T_WRAP}
+                     sh -c "rm -rf '${wd}' && mkdir -p '${wd}' && cd '${wd}' && exec \"$0\" \"$@\"" $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   endif()
-  add_test(NAME ${name}
-           COMMAND ${KORVEL_RUN_ISOLATED} ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                   KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${sanitizer_env} ${T_WRAP}
-                   sh -c "rm -rf '${wd}' && mkdir -p '${wd}' && cd '${wd}' && exec \"$0\" \"$@\"" $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()

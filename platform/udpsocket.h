@@ -12,6 +12,10 @@
 #  endif
 #  include <winsock2.h>
 #  include <ws2tcpip.h>
+// windows.h still defines the 16-bit pointer words as empty macros, which
+// would swallow ordinary names such as near().
+#  undef near
+#  undef far
 #else
 #  include <arpa/inet.h>
 #  include <netinet/in.h>

@@ -27,6 +27,18 @@ void writeFile(const QString &path, const QByteArray &content, const QDateTime &
     f.close();
 }
 
+// The handler writes in text mode: on Windows each line ends in CR LF.
+#ifdef Q_OS_WIN
+const QString LineEnd = QStringLiteral("\r\n");
+#else
+const QString LineEnd = QStringLiteral("\n");
+#endif
+
+QStringList linesOf(const QByteArray &fileBytes)
+{
+    return QString::fromUtf8(fileBytes).split(LineEnd, Qt::SkipEmptyParts);
+}
+
 QString dated(const QDate &d)
 {
     return "log/" + d.toString("yyyy-MM-dd") + ".log";
@@ -37,7 +49,7 @@ QStringList allLines()
 {
     QStringList lines;
     for (const QString &name : QDir("log").entryList({"*.log"}, QDir::Files))
-        lines += QString::fromUtf8(readAll("log/" + name)).split('\n', Qt::SkipEmptyParts);
+        lines += linesOf(readAll("log/" + name));
     return lines;
 }
 
@@ -58,8 +70,10 @@ private slots:
         qDebug() << "Start Time" << QString("12:34:56");
         QTRY_VERIFY_WITH_TIMEOUT(readAll("log/today.log").contains("Start Time"), 2500);
 
-        const QStringList lines = QString::fromUtf8(readAll("log/today.log")).split('\n', Qt::SkipEmptyParts);
+        const QByteArray bytes = readAll("log/today.log");
+        const QStringList lines = linesOf(bytes);
         QCOMPARE(lines.size(), 2);
+        QCOMPARE(bytes.count(LineEnd.toLatin1()), 2);
         const QRegularExpression shape(R"(^\d{4}-\d\d-\d\d \d{6} - \[(\w+)\] \(:0, \): (.*)$)");
         auto m = shape.match(lines[0]);
         QVERIFY2(m.hasMatch(), qPrintable(lines[0]));

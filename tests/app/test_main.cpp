@@ -3,7 +3,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextCodec>
 #include <QtTest>
+
+#include "testsupport.h"
 
 #include <memory>
 #include <vector>
@@ -18,15 +21,15 @@ class TestMain : public QObject
 
     QProcess *startFake(const QString &name)
     {
-        const QString path = bin.filePath(name);
-        if (!QFile::exists(path))
-            QFile::copy("/bin/sleep", path);
+        const QString path = copyOfSleeper(bin.path(), name);
         auto p = std::make_unique<QProcess>();
         p->start(path, {"300"});
         p->waitForStarted(5000);
         fakes.push_back(std::move(p));
         return fakes.back().get();
     }
+
+    QByteArray console; // the last run's standard output
 
     int runProgram(const QString &dir)
     {
@@ -41,6 +44,7 @@ class TestMain : public QObject
             prog.kill();
             return -1;
         }
+        console = prog.readAllStandardOutput();
         return prog.exitStatus() == QProcess::NormalExit ? prog.exitCode() : -2;
     }
 
@@ -61,13 +65,32 @@ private slots:
 
         QFile log("run1/log/today.log");
         QVERIFY(log.open(QIODevice::ReadOnly));
-        const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QByteArray bytes = log.readAll();
+#ifdef Q_OS_WIN
+        // Written in text mode: Windows line ends.
+        QVERIFY(bytes.count("\r\n") >= 3);
+        QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+        const QStringList lines = QString::fromUtf8(bytes).split("\r\n", Qt::SkipEmptyParts);
+#else
+        const QStringList lines = QString::fromUtf8(bytes).split('\n', Qt::SkipEmptyParts);
+#endif
         QVERIFY(lines.size() >= 3);
         QVERIFY2(lines.first().endsWith("(:0, ): Halvern Link"), qPrintable(lines.first()));
         QVERIFY2(QRegularExpression(R"(\[DEBUG\] \(:0, \): Start Time "\d\d:\d\d:\d\d"$)").match(lines[1]).hasMatch(),
                  qPrintable(lines[1]));
         QVERIFY2(QRegularExpression(R"(\[DEBUG\] \(:0, \): End Time "\d\d:\d\d:\d\d"$)").match(lines.last()).hasMatch(),
                  qPrintable(lines.last()));
+        // The log file holds the harness's Chinese line in UTF-8; the console
+        // copy is the message alone, on Windows in GB2312.
+        const QString chinese = QString::fromUtf8("后收到字节数：");
+        QVERIFY(lines.filter(chinese).size() == 1);
+#ifdef Q_OS_WIN
+        const QByteArray expected = QTextCodec::codecForName("GB2312")->fromUnicode(chinese);
+#else
+        const QByteArray expected = QTextCodec::codecForLocale()->fromUnicode(chinese);
+#endif
+        QVERIFY2(console.contains("Halvern Link"), console.constData());
+        QVERIFY2(console.contains(expected), console.toHex().constData());
     }
 
     void stopEndsEveryBridgeProgramAndNothingElse()

@@ -75,24 +75,17 @@ private slots:
         DatagramCollector udp;
         QVERIFY(udp.start(8998, 8999));
         WineProgram bridge;
-        QVERIFY(bridge.start(windowsProgram("bridge/DrevantMSFS2020Sim.exe"), dir.path()));
+        QVERIFY(bridge.start(windowsProgram("DrevantMSFS2020Sim.exe"), dir.path()));
 
         // No simulator yet: flag 0 and zeros, every 15 ms.
         QVERIFY(udp.waitFor(0, 15000, [](const Datagram &) { return true; }) >= 0);
-        // Listed under the name Windows shows, which ends it, also where its
-        // executable link (Wine's loader) cannot be read.
+        // Listed under the name that ends it.
         {
             bool listed = false;
             for (const auto &p : platform::listProcesses())
                 listed = listed
                          || (p.pid == bridge.pid() && platform::exeNameMatches(p.exeName, "DREVANTMSFS2020SIM.EXE"));
             QVERIFY(listed);
-            QFile cmdline(QString("/proc/%1/cmdline").arg(bridge.pid()));
-            QFile comm(QString("/proc/%1/comm").arg(bridge.pid()));
-            QVERIFY(cmdline.open(QIODevice::ReadOnly) && comm.open(QIODevice::ReadOnly));
-            QCOMPARE(platform::processNameFromProc("", cmdline.readAll().toStdString(),
-                                                   comm.readAll().trimmed().toStdString()),
-                     std::string("DrevantMSFS2020Sim.exe"));
         }
         QTest::qWait(1500);
         {
@@ -192,7 +185,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         WineProgram standin;
-        QVERIFY(standin.start(windowsProgram("simconnect/simconnect_standin.exe"), dir.path()));
+        QVERIFY(standin.start(windowsProgram("simconnect_standin.exe"), dir.path()));
         QCOMPARE(standin.readLine(20000), QString("ready"));
         QCOMPARE(standin.command("pipe \\\\.\\pipe\\Lockheed Martin Prepar3D v4\\SimConnect"), QString("ok pipe"));
         QCOMPARE(standin.command("set 1.25 AILERON TRIM"), QString("ok set"));
@@ -202,7 +195,7 @@ private slots:
         DatagramCollector udp;
         QVERIFY(udp.start(9998, 9999));
         WineProgram bridge;
-        QVERIFY(bridge.start(windowsProgram("bridge/DrevantPrepar3dSim.exe"), dir.path()));
+        QVERIFY(bridge.start(windowsProgram("DrevantPrepar3dSim.exe"), dir.path()));
         long first = udp.waitFor(0, 15000, [](const Datagram &d) { return d.flag() && d.value(42) == 1.25; });
         QVERIFY(first >= 0);
         const Datagram d = udp.since(std::size_t(first)).front();

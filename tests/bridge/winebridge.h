@@ -1,7 +1,8 @@
 #pragma once
-// Helpers for running the Windows bridge programs under Wine from a native
-// test: the Wine environment, a UDP listener standing in for KorvelTools, and
-// the stand-in program steered over its standard input.
+// Helpers for running the Windows bridge programs: from a test built for
+// Windows (run under Wine) directly, from a native program under Wine; a UDP
+// listener standing in for KorvelTools, and the stand-in program steered over
+// its standard input.
 #include "udpsocket.h"
 
 #include <QDir>
@@ -20,6 +21,7 @@
 
 using SteadyClock = std::chrono::steady_clock;
 
+#ifndef _WIN32
 inline QProcessEnvironment wineEnvironment()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -28,6 +30,7 @@ inline QProcessEnvironment wineEnvironment()
     env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
     return env;
 }
+#endif
 
 inline QString windowsProgram(const QString &relative)
 {
@@ -137,15 +140,19 @@ private:
     std::vector<Datagram> all_;
 };
 
-// A Windows program under Wine, ended with the test.
+// A Windows program, ended with the test.
 class WineProgram {
 public:
     bool start(const QString &exe, const QString &workDir, QProcess::ProcessChannelMode mode = QProcess::SeparateChannels)
     {
-        p_.setProcessEnvironment(wineEnvironment());
         p_.setWorkingDirectory(workDir);
         p_.setProcessChannelMode(mode);
+#ifdef _WIN32
+        p_.start(exe, QStringList());
+#else
+        p_.setProcessEnvironment(wineEnvironment());
         p_.start("wine", {exe});
+#endif
         return p_.waitForStarted(10000);
     }
     ~WineProgram() { stop(); }

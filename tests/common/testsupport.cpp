@@ -11,6 +11,12 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#  include <windows.h>
+#else
+#  include <sys/resource.h>
+#endif
+
 #include "byteorder.h"
 #include "cudpsocket.h"
 #include "simbridgerecord.h"
@@ -19,6 +25,8 @@ ModalCloser::ModalCloser(QObject *parent, QChar separator)
     : QObject(parent)
     , m_separator(separator)
 {
+    // A native file dialog (Windows has one) is no widget that can be answered.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     connect(&m_timer, &QTimer::timeout, this, &ModalCloser::poll);
     m_timer.start(5);
 }
@@ -109,3 +117,52 @@ void sendTo(std::uint16_t port, const std::string &bytes)
     s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
     s.close();
 }
+
+double processCpuSeconds()
+{
+#ifdef _WIN32
+    FILETIME created, ended, kernel, user;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &ended, &kernel, &user))
+        return 0;
+    auto seconds = [](const FILETIME &t) {
+        return double((std::uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; // 100 ns units
+    };
+    return seconds(kernel) + seconds(user);
+#else
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+#endif
+}
+
+QString copyOfSleeper(const QString &dir, const QString &name)
+{
+#ifdef _WIN32
+    const QString path = QDir(dir).filePath(name + QStringLiteral(".exe"));
+#else
+    const QString path = QDir(dir).filePath(name);
+#endif
+    if (!QFile::exists(path) && !QFile::copy(QStringLiteral(KORVEL_SLEEPER), path))
+        return QString();
+    QFile::setPermissions(path, QFile::ExeOwner | QFile::ReadOwner);
+    return path;
+}
+
+#ifdef _WIN32
+FileHeldElsewhere::FileHeldElsewhere(const QString &path)
+    : m_handle(::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr))
+{
+}
+
+FileHeldElsewhere::~FileHeldElsewhere()
+{
+    if (isHeld())
+        ::CloseHandle(m_handle);
+}
+
+bool FileHeldElsewhere::isHeld() const
+{
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+#endif

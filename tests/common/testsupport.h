@@ -54,3 +54,28 @@ std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double
 
 // Sends bytes from a fresh socket to 127.0.0.1:port.
 void sendTo(std::uint16_t port, const std::string &bytes);
+
+// The processor time (user and system) this process has used, in seconds.
+double processCpuSeconds();
+
+// A program that sleeps for the seconds of its first argument, copied into dir
+// under the given name (with ".exe" on Windows, where the process list names
+// programs so); its path, empty when the copy failed.
+QString copyOfSleeper(const QString &dir, const QString &name);
+
+#ifdef _WIN32
+// A file held open as another program would hold it, sharing nothing: it can
+// be neither written nor replaced until this object goes.
+class FileHeldElsewhere
+{
+public:
+    explicit FileHeldElsewhere(const QString &path);
+    ~FileHeldElsewhere();
+    FileHeldElsewhere(const FileHeldElsewhere &) = delete;
+    FileHeldElsewhere &operator=(const FileHeldElsewhere &) = delete;
+    bool isHeld() const;
+
+private:
+    void *m_handle;
+};
+#endif

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstring>
-#include <sys/un.h>
 #include <thread>
 
 #include "cudpsocket.h"
@@ -124,7 +123,7 @@ void TestCUdpSocket::addressTexts()
     // A text that does not convert leaves 0.0.0.0.
     QCOMPARE(CUdpSocket::addressToString(CUdpSocket::makeAddress("nonsense", 1)), std::string("0.0.0.0:1"));
     const sockaddr_in a = CUdpSocket::makeAddress("10.1.2.3", 65535);
-    QCOMPARE(a.sin_family, sa_family_t(AF_INET));
+    QCOMPARE(int(a.sin_family), int(AF_INET));
     QCOMPARE(ntohs(a.sin_port), std::uint16_t(65535));
 
     sockaddr_in6 six{};
@@ -133,8 +132,8 @@ void TestCUdpSocket::addressTexts()
     six.sin6_addr = in6addr_loopback;
     QCOMPARE(CUdpSocket::addressToString(reinterpret_cast<sockaddr *>(&six)), std::string("::1:49009"));
 
-    sockaddr_un local{};
-    local.sun_family = AF_UNIX;
+    sockaddr_storage local{};
+    local.ss_family = AF_UNIX;
     QCOMPARE(CUdpSocket::addressToString(reinterpret_cast<sockaddr *>(&local)), std::string("UNKNOWN"));
 }
 

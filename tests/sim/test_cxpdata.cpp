@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <sys/resource.h>
 #include <thread>
 
 #include "cudpsocket.h"
@@ -28,13 +27,6 @@ bool portFree(std::uint16_t port)
     const bool ok = platform::socketBind(s, a) == 0;
     platform::socketClose(s);
     return ok;
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Sends bridge datagrams until the reader has taken one that the predicate likes.
@@ -313,12 +305,9 @@ void TestCXpData::switchingBindsAndReleasesExactlyTheSockets()
 void TestCXpData::switchingEndsRunningBridgePrograms()
 {
     QTemporaryDir dir;
-    const QString msfs = dir.filePath("DrevantMSFS2020Sim");
-    const QString p3d = dir.filePath("DrevantPrepar3dSim");
-    QVERIFY(QFile::copy("/bin/sleep", msfs));
-    QVERIFY(QFile::copy("/bin/sleep", p3d));
-    QFile::setPermissions(msfs, QFile::ExeOwner | QFile::ReadOwner);
-    QFile::setPermissions(p3d, QFile::ExeOwner | QFile::ReadOwner);
+    const QString msfs = copyOfSleeper(dir.path(), "DrevantMSFS2020Sim");
+    const QString p3d = copyOfSleeper(dir.path(), "DrevantPrepar3dSim");
+    QVERIFY(!msfs.isEmpty() && !p3d.isEmpty());
 
     auto launch = [](QProcess &p, const QString &exe) {
         p.start(exe, {"60"});
@@ -344,9 +333,8 @@ void TestCXpData::switchingEndsRunningBridgePrograms()
     QVERIFY(m2.state() != QProcess::Running || m2.waitForFinished(3000));
 
     // A name that merely contains the bridge's name is left alone.
-    const QString other = dir.filePath("DrevantMSFS2020SimX");
-    QVERIFY(QFile::copy("/bin/sleep", other));
-    QFile::setPermissions(other, QFile::ExeOwner | QFile::ReadOwner);
+    const QString other = copyOfSleeper(dir.path(), "DrevantMSFS2020SimX");
+    QVERIFY(!other.isEmpty());
     QProcess o;
     launch(o, other);
     QVERIFY(!r.killProcessByName("DrevantMSFS2020Sim.exe"));
@@ -397,9 +385,9 @@ void TestCXpData::inactiveReaderIdlesAndWakesPromptly()
     CXpData r;
     r.start();
     QTest::qWait(50);
-    const double c0 = cpuSeconds();
+    const double c0 = processCpuSeconds();
     QTest::qWait(500);
-    const double share = (cpuSeconds() - c0) / 0.5;
+    const double share = (processCpuSeconds() - c0) / 0.5;
     QVERIFY2(share < 0.05, qPrintable(QString::number(share)));
     QCOMPARE(xp.count("GETP"), 0);
 

@@ -4,11 +4,24 @@
 #include "simconnectserver.h"
 
 #include <QtTest>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#ifdef _WIN32
+#  include <winsock2.h>
+#  include <ws2tcpip.h>
+using SocketFd = SOCKET;
+const SocketFd NoSocket = INVALID_SOCKET;
+inline int pollSocket(pollfd *p, int ms) { return ::WSAPoll(p, 1, ms); }
+inline void closeSocket(SocketFd s) { ::closesocket(s); }
+#else
+#  include <arpa/inet.h>
+#  include <netinet/in.h>
+#  include <poll.h>
+#  include <sys/socket.h>
+#  include <unistd.h>
+using SocketFd = int;
+const SocketFd NoSocket = -1;
+inline int pollSocket(pollfd *p, int ms) { return ::poll(p, 1, ms); }
+inline void closeSocket(SocketFd s) { ::close(s); }
+#endif
 
 using namespace simconnect;
 
@@ -18,6 +31,10 @@ class Client {
 public:
     bool connectTo(std::uint16_t port)
     {
+#ifdef _WIN32
+        WSADATA wsa;
+        ::WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -27,13 +44,13 @@ public:
     }
     ~Client()
     {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ != NoSocket)
+            closeSocket(fd_);
     }
     void send(std::vector<std::uint8_t> m)
     {
         writeU32LE(m.data() + 12, ++sendId_);
-        QCOMPARE(::send(fd_, m.data(), m.size(), 0), ssize_t(m.size()));
+        QCOMPARE(long(::send(fd_, reinterpret_cast<const char *>(m.data()), int(m.size()), 0)), long(m.size()));
     }
     // One whole message, empty on time-out; eof set when the server closed.
     std::vector<std::uint8_t> next(int ms = 1000)
@@ -51,10 +68,10 @@ public:
             if (left <= 0)
                 return {};
             pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, int(left)) <= 0)
+            if (pollSocket(&p, int(left)) <= 0)
                 continue;
             std::uint8_t tmp[4096];
-            const ssize_t n = ::recv(fd_, tmp, sizeof tmp, 0);
+            const long n = ::recv(fd_, reinterpret_cast<char *>(tmp), sizeof tmp, 0);
             if (n <= 0) {
                 eof = true;
                 return {};
@@ -78,7 +95,7 @@ public:
     bool eof = false;
 
 private:
-    int fd_ = -1;
+    SocketFd fd_ = NoSocket;
     std::uint32_t sendId_ = 0;
     std::vector<std::uint8_t> buf_;
 };
