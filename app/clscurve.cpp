@@ -351,7 +351,12 @@ void clscurve::stopSearchDeviceTimer()
 void clscurve::startSimPollTimer() { startWindowTimer(simPollTimer, 16, &clscurve::slots_timeOutxplane); }
 void clscurve::stopSimPollTimer() { stopWindowTimer(simPollTimer, &clscurve::slots_timeOutxplane); }
 void clscurve::startTrimTimer() { startWindowTimer(trimTimer, 16, &clscurve::slots_timeOuttxTrimTimer); }
-void clscurve::stopTrimTimer() { stopWindowTimer(trimTimer, &clscurve::slots_timeOuttxTrimTimer); }
+void clscurve::stopTrimTimer()
+{
+    stopWindowTimer(trimTimer, &clscurve::slots_timeOuttxTrimTimer);
+    // Nothing commands the trim from here on.
+    releaseTrimSpeeds();
+}
 void clscurve::startFirmwareTimer() { startWindowTimer(firmwareTimer, 100, &clscurve::slots_timeOutUpdateFireware); }
 void clscurve::stopFirmwareTimer() { stopWindowTimer(firmwareTimer, &clscurve::slots_timeOutUpdateFireware); }
 // The effect timer's timeout was connected once, at construction.

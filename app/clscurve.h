@@ -96,7 +96,8 @@ public:
 
     // Timers: a start sets precise timing, starts the timer and connects its
     // timeout to its slot (one connection, however often it is started); a
-    // stop stops it and removes that connection.
+    // stop stops it and removes that connection. Stopping the trim timer also
+    // brings the device's trim speeds to 0 (releaseTrimSpeeds).
     void startTxTimer();
     void stopTxTimer();
     void startInfoTimer();
@@ -439,6 +440,10 @@ public:
     float trimStepCommand(float x, float r, int step) const;
     // Effect and trim packets: each is sent, then one reply is read.
     void send0x31(float speed, int chn, int state, float location, int datasource);
+    // The device goes on trimming at the last speed it was sent: where no trim
+    // tick follows, a channel left with a speed gets one 0x31 with 0.0 (online
+    // only; after a lost link nothing can be sent).
+    void releaseTrimSpeeds();
     void send0x32();
     void send0x42();
     void sendFocPos();
@@ -454,6 +459,9 @@ public:
     ForceCurvePacket forceCurveRecord;      // the curve editor's last 0x40 record
 
 private:
+    // The trim tick's memory of the steps it sent := the speeds the device
+    // was last sent, where something other than the tick changed them.
+    void trimMemoryFromSpeeds();
     // The record of the simulator choice, and the force limits the device last reported.
     const SimState &chosenSimState() const;
     ForceLimits forceLimits() const;

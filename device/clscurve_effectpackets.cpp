@@ -20,6 +20,24 @@ void clscurve::send0x31(float speed, int chn, int state, float location, int dat
     sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record.payload());
 }
 
+void clscurve::trimMemoryFromSpeeds()
+{
+    // The trim tick sends again as soon as its step differs from what the device holds.
+    trimAutopilot.lastStepPitch = switchTables.speed[0];
+    trimAutopilot.lastStepRoll = switchTables.speed[1];
+}
+
+void clscurve::releaseTrimSpeeds()
+{
+    if (!isOnline() || linkMode != 1)
+        return;
+    // Speed only: mode, location, trim state and coupled mode go as before.
+    for (int ch = 0; ch < 2; ++ch)
+        if (switchTables.speed[ch] != 0.0f)
+            send0x31(0.0f, ch, 0, 0.0f, 0);
+    trimMemoryFromSpeeds();
+}
+
 void clscurve::do_TrimConteol_pitch(UART_set_channel_switch_t *record)
 {
     if (!record)
@@ -162,12 +180,17 @@ void clscurve::on_btn_disable_clicked()
             zero.set_mode(kVibrationGroups[g].mode);
             sendPayload(CmdVibration, EffectVibrationPacket::PayloadLength, zero.payload());
         }
+        // The closing records leave each channel in mode 2, where the device
+        // trims at the speed they carry: 0.0, as no trim tick follows Disable.
+        switchTables.speed[0] = switchTables.speed[1] = 0.0f;
         for (int state : {4, 2}) {
             for (int ch = 0; ch < 2; ++ch) {
                 send0x31(0.0f, ch, state, 0.0f, 1);
                 delayMs(10);
             }
         }
+        // Taken after the waits, in which a trim tick may still have sent.
+        trimMemoryFromSpeeds();
     }
     effectSend.forceSwitch = 0;
     effectSend.vibrationSwitch = 0;
@@ -183,5 +206,8 @@ void clscurve::on_pushButton_yoke_coupled_disable_clicked()
         slots_timeOuttxTrimTimer();
         stopTrimTimerIfActive();
     }
+    // The ticks just run may have sent a speed that no later tick will correct.
+    if (!trimTimer.isActive())
+        releaseTrimSpeeds();
     setModeButtons(ui->pushButton_yoke_coupled_enable, ui->pushButton_yoke_coupled_disable, false);
 }

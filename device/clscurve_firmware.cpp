@@ -49,7 +49,12 @@ void clscurve::on_pushButton_startUpdate_clicked()
     // Past 65536 blocks the u16 index wraps and the tail would overwrite the
     // start of the device's image: refuse before anything is sent.
     if (firmwareFile && !imageFits(firmwareFile->size())) {
-        finishFirmwareUpdate(Outcome::TooLarge);
+        // An update under way goes on: the refusal only shows its box. An
+        // idle window is set back for another choice.
+        if (firmwareState == Idle)
+            finishFirmwareUpdate(Outcome::TooLarge);
+        else
+            showFirmwareOutcome(Outcome::TooLarge);
         return;
     }
     stopDeviceTimers();

@@ -13,6 +13,14 @@
 #include "ui_setconf.h"
 #include "ui_setting.h"
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 QByteArray bytes(const uint8_t *data, int n)
 {
@@ -29,6 +37,70 @@ QByteArray f32(float v)
     writeF32LE(b, v);
     return bytes(b, 4);
 }
+
+// A named pipe that offers lines to the first reader that opens it and counts
+// the bytes the pipe took, until the reader closes it or the offer is used up.
+// A file of unknown size: only the reader's limit bounds what it takes.
+class CountingPipe
+{
+public:
+    CountingPipe(const QString &name, qint64 offer)
+        : m_path(QDir::current().absoluteFilePath(name))
+    {
+        const QByteArray path = QFile::encodeName(m_path);
+        ::unlink(path.constData());
+        if (::mkfifo(path.constData(), 0600) != 0)
+            return;
+        m_writer = std::thread([this, path, offer] {
+            // A closed reader fails the write (EPIPE) instead of ending the process.
+            sigset_t pipeSignal;
+            sigemptyset(&pipeSignal);
+            sigaddset(&pipeSignal, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+            int fd = -1;
+            for (int tries = 0; fd < 0 && tries < 10000 && !m_stop; ++tries) {
+                fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));   // no reader yet
+            }
+            if (fd < 0)
+                return;
+            ::fcntl(fd, F_SETFL, 0);
+            m_capacity = ::fcntl(fd, F_GETPIPE_SZ);
+            const QByteArray lines = QByteArray("0,0\n").repeated(1024);
+            while (m_given < offer) {
+                const ssize_t n = ::write(fd, lines.constData(), size_t(qMin<qint64>(lines.size(), offer - m_given)));
+                if (n <= 0)
+                    break;
+                m_given += n;
+            }
+            ::close(fd);
+        });
+    }
+    ~CountingPipe()
+    {
+        m_stop = true;
+        if (m_writer.joinable())
+            m_writer.join();
+        ::unlink(QFile::encodeName(m_path).constData());
+    }
+    QString path() const { return m_path; }
+    // Once the reader has closed the pipe.
+    qint64 given()
+    {
+        if (m_writer.joinable())
+            m_writer.join();
+        return m_given;
+    }
+    qint64 capacity() const { return m_capacity; }
+
+private:
+    QString m_path;
+    std::thread m_writer;
+    std::atomic<bool> m_stop{false};
+    qint64 m_given = 0;
+    qint64 m_capacity = 0;
+};
 }
 
 class TestConfigWindows : public WindowTest
@@ -305,8 +377,21 @@ void TestConfigWindows::csvOnTheSettingsPage()
     large.close();
     closer->files << QFileInfo(large).absoluteFilePath();
     page->form()->pushButton_loadProfile->click();
-    QTRY_COMPARE(closer->count("WARNING|The file is too large for a profile (more than 65536 bytes)"), 1);
+    const QString tooLarge = QStringLiteral("WARNING|The file is too large for a profile (more than 65536 bytes)");
+    QTRY_COMPARE(closer->count(tooLarge), 1);
     QVERIFY(sysSent.isEmpty() && chanSent.isEmpty() && rowText(2, 5) == QStringLiteral("77.00"));
+    // A file whose size is not known (a pipe offering 64 MiB) is read no
+    // further than a profile can go: what the pipe took is that, its own
+    // buffer and one read chunk of the file object at most.
+    CountingPipe pipe("pipe.csv", 1024 * DeviceProfileCsv::MaxFileBytes);
+    closer->files << pipe.path();
+    page->form()->pushButton_loadProfile->click();
+    QTRY_COMPARE(closer->count(tooLarge), 2);
+    const qint64 given = pipe.given();
+    QVERIFY2(given > DeviceProfileCsv::MaxFileBytes
+                 && given <= DeviceProfileCsv::MaxFileBytes + 1 + pipe.capacity() + 16384,
+             qPrintable(QString::number(given)));
+    QVERIFY(sysSent.isEmpty() && chanSent.isEmpty());
 }
 
 void TestConfigWindows::csvOnTheMainWindow()

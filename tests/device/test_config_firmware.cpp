@@ -386,6 +386,44 @@ private slots:
         QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive() && usable());
         emit w->setConf->loadFirmware();   // cancelled
         QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
+
+        // A Start refused while an update runs only shows its box. In the
+        // transfer (the oversize file chosen in the main window) the blocks of
+        // the image under way go on to the last; in the verdict wait (chosen
+        // in the profile dialog, the verdict held back meanwhile) the verdict
+        // still comes.
+        const QByteArray longer = image(33000);   // 601 blocks
+        const QString longerPath = writeFile("longer.bin", longer);
+        for (int during : {Firmware::Sending, Firmware::WaitResult}) {
+            load(longerPath);
+            emu().clearCounters();
+            const int refusals = closer->count(tooLarge), successes = closer->count("Success|Upgrade Successful");
+            int stateAfter = -1;
+            QTimer watch;
+            connect(&watch, &QTimer::timeout, this, [&] {
+                // (state 2 is set a tick before its transfer begins)
+                if (w->firmwareState != during || emu().firmwareBlocks() == 0)
+                    return;
+                watch.stop();
+                closer->files << QFileInfo("big.bin").absoluteFilePath();
+                if (during == Firmware::Sending) {
+                    ui->pushButton_loadFireware->click();
+                    ui->pushButton_startUpdate->click();
+                } else {
+                    emu().behaviour().replyDelayReads = 200;
+                    w->setConf->form()->loadfirm->click();
+                    w->setConf->form()->start->click();
+                    emu().behaviour().replyDelayReads = 0;
+                }
+                stateAfter = w->firmwareState;
+            });
+            watch.start(1);
+            ui->pushButton_startUpdate->click();
+            QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), successes + 1, 10000);
+            QVERIFY(stateAfter == during && closer->count(tooLarge) == refusals + 1);
+            QVERIFY(blocks().size() == 601 && bytesOf(emu().firmwareReceived()).left(longer.size()) == longer);
+            QVERIFY(w->firmwareState == 0 && polling());
+        }
     }
 };
 

@@ -75,6 +75,7 @@ const char *const kDref[][2] = {
     {"rpm", "sim/cockpit2/engine/indicators/engine_speed_rpm"},
     {"gear", "sim/flightmodel2/gear/on_ground"},
     {"etrim", "sim/flightmodel2/controls/elevator_trim"},
+    {"atrim", "sim/flightmodel2/controls/aileron_trim"},
 };
 
 using Values = std::map<std::string, std::vector<float>>;
@@ -131,6 +132,7 @@ void TestEffects::cleanup()
     if (w->portOpenFlag == 1)
         w->on_pushButton_closePort_clicked();
     xp.setAircraft(defaultAircraft());
+    ui->softTrim_disable_2->click();
     ui->devicesComboBox_FSimSW->setCurrentText("X-Plane");
     // The next test starts from the factory settings.
     w->ini->loadBaseProfile();
@@ -527,6 +529,81 @@ void TestEffects::trimStepsAndAutopilot()
     ui->conf_apply->click();
     QVERIFY(ui->Trimstate->isChecked());
     ui->defult_conf->setChecked(true);
+
+    // Software trim moving (pitch input 1.1625, roll -1.0: steps -5 and 5, the
+    // device's trims running apart at 1 unit a second) when the trim tick stops
+    // with the device online: Disable, Disconnect and Close Port leave each
+    // channel with speed 0.0 and the rest of its record as it was. Started
+    // again, the trim tick sends its steps without being asked.
+    const auto records = [](const QVector<Sent> &frames) {
+        QStringList out;
+        for (const Sent &s : frames)
+            out << QString("%1:%2:%3:%4").arg(s.ch()).arg(s.mode()).arg(s.speed()).arg(s.location());
+        return out;
+    };
+    const auto moving = [] { return emu().trimPosition(0) < -0.3f && emu().trimPosition(1) > 0.3f; };
+    w->startTxTimer();   // the trim tick's reference follows the device's trim
+    fly(kAirborne, {{"etrim", {1.0f}}, {"atrim", {-0.8f}}});
+    ui->softTrim_enable_2->click();
+    w->startTrimTimer();
+    QTRY_VERIFY(moving());
+    // Disable centres the trims, and they stay there.
+    emu().clearCounters();
+    ui->btn_disable->click();
+    QCOMPARE(records(sent(0x31)), (QStringList{"0:4:0:0", "1:4:0:0", "0:2:0:0", "1:2:0:0"}));
+    QTest::qWait(1000);
+    QVERIFY(sent(0x31).size() == 4 && !w->trimTimer.isActive());
+    for (int ch = 0; ch < 2; ++ch)
+        QVERIFY2(near(emu().trimPosition(ch), 0.0f, 0.01f) && near(w->liveData[ch][2], 0.0f, 0.01f),
+                 qPrintable(QString::number(emu().trimPosition(ch))));
+    // Connect, software trim still on: the steps go out before Enable asks for them.
+    emu().clearCounters();
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(sent(0x31).size() >= 2);
+    QCOMPARE(records(sent(0x31).mid(0, 2)), (QStringList{"0:2:-5:0", "1:2:5:0"}));
+    ui->btn_test->click();
+    w->effectTimer.stop();
+    QTRY_VERIFY(moving());
+    // Disconnect: one speed-only record per channel, and the trims hold still.
+    QVector<Sent> last(2);
+    for (const Sent &s : sent(0x31))
+        last[s.ch()] = s;
+    emu().clearCounters();
+    ui->pushButton_Disconnect_Fsim->click();
+    const QVector<Sent> zeros = sent(0x31);
+    QCOMPARE(records(zeros), (QStringList{"0:2:0:0", "1:2:0:0"}));
+    const auto butSpeed = [](Sent s) {
+        std::fill(&s.f[9], &s.f[13], 0);
+        return QByteArray(reinterpret_cast<const char *>(&s.f[5]), 20);
+    };
+    for (const Sent &z : zeros)
+        QCOMPARE(butSpeed(z), butSpeed(last[z.ch()]));
+    const float held[2] = {emu().trimPosition(0), emu().trimPosition(1)};
+    QTest::qWait(500);
+    QVERIFY(near(emu().trimPosition(0), held[0], 0.01f) && near(emu().trimPosition(1), held[1], 0.01f));
+    // Coupled, the trim tick outlives Disable: it sends its steps again, the
+    // device holding 0.0 now. The coupled mode's off button stops it, and so
+    // does Close Port after the extra tick it runs; each leaves 0.0 last.
+    const auto lastSpeeds = [&] {
+        for (const Sent &s : sent(0x31))
+            last[s.ch()] = s;
+        return QString("%1 %2").arg(last[0].speed()).arg(last[1].speed());
+    };
+    emu().clearCounters();
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(sent(0x31).size() >= 2);
+    ui->pushButton_yoke_coupled_enable->click();
+    emu().clearCounters();
+    ui->btn_disable->click();
+    QTRY_VERIFY(sent(0x31).size() >= 6);
+    QCOMPARE(records(sent(0x31).mid(4, 2)), (QStringList{"0:2:-5:0", "1:2:5:0"}));
+    ui->pushButton_yoke_coupled_disable->click();
+    QCOMPARE(lastSpeeds(), QStringLiteral("0 0"));
+    emu().clearCounters();
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(sent(0x31).size() >= 2);
+    w->on_pushButton_closePort_clicked();
+    QCOMPARE(lastSpeeds(), QStringLiteral("0 0"));
 }
 
 void TestEffects::bridgeAutopilotRing()
