@@ -37,7 +37,9 @@ class TestMain : public QObject
         prog.setWorkingDirectory(dir);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KORVEL_HARNESS_MS", "400");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
+#ifndef Q_OS_WIN
+        env.insert("QT_QPA_PLATFORM", "offscreen");   // (Windows: Wine's null display)
+#endif
         prog.setProcessEnvironment(env);
         prog.start(QString(HARNESS_PATH), QStringList());
         if (!prog.waitForFinished(60000)) {

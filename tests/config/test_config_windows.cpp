@@ -15,11 +15,13 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
+#ifndef _WIN32
+#  include <csignal>
+#  include <fcntl.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
+#endif
 
 namespace {
 QByteArray bytes(const uint8_t *data, int n)
@@ -38,9 +40,12 @@ QByteArray f32(float v)
     return bytes(b, 4);
 }
 
+#ifndef _WIN32
 // A named pipe that offers lines to the first reader that opens it and counts
 // the bytes the pipe took, until the reader closes it or the offer is used up.
 // A file of unknown size: only the reader's limit bounds what it takes.
+// (Windows has no such pipe among its files, where a file dialog could pick
+// it; the reading code is the same there.)
 class CountingPipe
 {
 public:
@@ -101,6 +106,7 @@ private:
     qint64 m_given = 0;
     qint64 m_capacity = 0;
 };
+#endif
 }
 
 class TestConfigWindows : public WindowTest
@@ -380,6 +386,7 @@ void TestConfigWindows::csvOnTheSettingsPage()
     const QString tooLarge = QStringLiteral("WARNING|The file is too large for a profile (more than 65536 bytes)");
     QTRY_COMPARE(closer->count(tooLarge), 1);
     QVERIFY(sysSent.isEmpty() && chanSent.isEmpty() && rowText(2, 5) == QStringLiteral("77.00"));
+#ifndef _WIN32
     // A file whose size is not known (a pipe offering 64 MiB) is read no
     // further than a profile can go: what the pipe took is that, its own
     // buffer and one read chunk of the file object at most.
@@ -392,6 +399,7 @@ void TestConfigWindows::csvOnTheSettingsPage()
                  && given <= DeviceProfileCsv::MaxFileBytes + 1 + pipe.capacity() + 16384,
              qPrintable(QString::number(given)));
     QVERIFY(sysSent.isEmpty() && chanSent.isEmpty());
+#endif
 }
 
 void TestConfigWindows::csvOnTheMainWindow()

@@ -55,6 +55,17 @@ class TestConfigFirmware : public WindowTest
         emit w->setConf->loadFirmware();
     }
     bool polling() const { return w->txTimer.isActive() && w->txInforTimer.isActive() && w->trimTimer.isActive(); }
+    // Runs act once, as soon as the transfer is under way (a block has arrived).
+    void onceSending(QTimer &watch, const std::function<void()> &act)
+    {
+        connect(&watch, &QTimer::timeout, this, [this, &watch, act] {
+            if (w->firmwareState != Firmware::Sending || emu().firmwareBlocks() == 0)
+                return;
+            watch.stop();
+            act();
+        });
+        watch.start(1);
+    }
 
 private slots:
     void initTestCase() { QVERIFY(openWindow()); }
@@ -312,14 +323,17 @@ private slots:
         openOnline();
         // A file chosen during the transfer: the transfer goes on with its image.
         load(writeFile("first.bin", first));
-        QTimer::singleShot(300, this, [&] { load(second); });
+        emu().clearCounters();
+        QTimer chooser;
+        onceSending(chooser, [&] { load(second); });
         w->on_pushButton_startUpdate_clicked();
         QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), 1, 6000);
         QVERIFY(bytesOf(emu().firmwareReceived()).left(first.size()) == first && w->firmwareFile->fileName() == second);
         // Close Port in the middle stops the blocks.
         load(writeFile("first.bin", first));
         emu().clearCounters();
-        QTimer::singleShot(400, this, [&] { w->on_pushButton_closePort_clicked(); });
+        QTimer portCloser;
+        onceSending(portCloser, [&] { w->on_pushButton_closePort_clicked(); });
         w->on_pushButton_startUpdate_clicked();
         QTRY_COMPARE_WITH_TIMEOUT(w->portOpenFlag, 0, 3000);
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
