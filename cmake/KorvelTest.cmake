@@ -9,6 +9,23 @@
 # (korvel_add_windows_test).
 set(KORVEL_RUN_ISOLATED sh ${CMAKE_CURRENT_LIST_DIR}/run-isolated.sh)
 
+# korvel_test_lock(NAME lock...)
+# Tests that bind the simulator's fixed ports or end bridge programs by name
+# must not run beside each other, unless each runs in namespaces of its own;
+# whether this machine allows them is asked once, here.
+execute_process(COMMAND ${KORVEL_RUN_ISOLATED} --check RESULT_VARIABLE isolated OUTPUT_QUIET ERROR_QUIET)
+if(isolated EQUAL 0)
+  set(KORVEL_TESTS_ISOLATED ON)
+else()
+  message(STATUS "No private namespaces for the tests: those that share ports and processes run one at a time")
+  set(KORVEL_TESTS_ISOLATED OFF)
+endif()
+function(korvel_test_lock name)
+  if(NOT KORVEL_TESTS_ISOLATED)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARGN}")
+  endif()
+endfunction()
+
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   set(KORVEL_WINE_SESSION sh ${CMAKE_CURRENT_LIST_DIR}/wine-session.sh)
   # The prefix that every test copies, made once by the fixture test below.
@@ -54,7 +71,9 @@ function(korvel_add_test name)
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
   if(DEFINED KORVEL_WINE_SESSION)
     # Under Wine a Qt test writes nothing to a redirected output: it writes its
-    # log to a file, which the session prints.
+    # log to a file, which the session prints. Wine's waits and timers cost
+    # more, and the session must start: more time before the test counts as hung.
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 5 / 2")
     korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT}
       COMMAND ${T_WRAP} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
   else()

@@ -7,6 +7,7 @@
 # users may make user namespaces; elsewhere the test runs as before, beside
 # the machine's processes.
 #   sh run-isolated.sh COMMAND [ARGS...]
+#   sh run-isolated.sh --check        exit status 0 where namespaces can be made
 set -u
 if [ "${1:-}" = "--inside" ]; then
     shift
@@ -20,10 +21,12 @@ if command -v unshare >/dev/null 2>&1 && command -v ip >/dev/null 2>&1; then
     for user in "" "-r"; do
         # shellcheck disable=SC2086
         if unshare $user -n -p -f --mount-proc true >/dev/null 2>&1; then
+            [ "${1:-}" = "--check" ] && exit 0
             # shellcheck disable=SC2086
             exec unshare $user -n -p -f --mount-proc --kill-child sh "$0" --inside "$@"
         fi
     done
 fi
+[ "${1:-}" = "--check" ] && exit 1
 echo "run-isolated.sh: no private namespaces here: the test sees the machine's processes and ports" >&2
 exec "$@"

@@ -154,11 +154,14 @@ private slots:
         QCOMPARE(readF64LE(data.data() + 48), 0.0);
         QCOMPARE(readF64LE(data.data() + 56), -0.5);
 
-        // The frame rate holds: about 100 frames a second.
+        // The frame rate holds: about 100 frames a second (of the time the
+        // wait really took, on a loaded machine longer than asked).
         const std::uint64_t before = server.framesSent();
+        QElapsedTimer clock;
+        clock.start();
         QTest::qWait(500);
-        const std::uint64_t frames = server.framesSent() - before;
-        QVERIFY2(frames >= 35 && frames <= 60, qPrintable(QString::number(frames)));
+        const double perSecond = double(server.framesSent() - before) * 1000.0 / double(clock.elapsed());
+        QVERIFY2(perSecond >= 70 && perSecond <= 120, qPrintable(QString::number(perSecond)));
 
         c.send(stateMsg(1));
         auto state = c.nextOf(15);
