@@ -13,7 +13,9 @@ set(KORVEL_RUN_ISOLATED sh ${CMAKE_CURRENT_LIST_DIR}/run-isolated.sh)
 # Tests that bind the simulator's fixed ports or end bridge programs by name
 # must not run beside each other, unless each runs in namespaces of its own;
 # whether this machine allows them is asked once, here.
-execute_process(COMMAND ${KORVEL_RUN_ISOLATED} --check RESULT_VARIABLE isolated OUTPUT_QUIET ERROR_QUIET)
+if(NOT CMAKE_HOST_WIN32)
+  execute_process(COMMAND ${KORVEL_RUN_ISOLATED} --check RESULT_VARIABLE isolated OUTPUT_QUIET ERROR_QUIET)
+endif()
 if(isolated EQUAL 0)
   set(KORVEL_TESTS_ISOLATED ON)
 else()
@@ -54,12 +56,19 @@ function(korvel_add_windows_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  korvel_test_path(source ${CMAKE_SOURCE_DIR})
-  add_test(NAME ${name}
-           COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE}
-                   ${CMAKE_BINARY_DIR}/testrun/${name}
-                   ${CMAKE_COMMAND} -E env KORVEL_SOURCE_DIR=${source} ${T_COMMAND})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED korvel_wine)
+  set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
+  if(DEFINED KORVEL_WINE_SESSION)
+    korvel_test_path(source ${CMAKE_SOURCE_DIR})
+    add_test(NAME ${name}
+             COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE} ${wd}
+                     ${CMAKE_COMMAND} -E env KORVEL_SOURCE_DIR=${source} ${T_COMMAND})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED korvel_wine)
+  else()
+    # Built on Windows itself: the test runs as it is, in its own folder.
+    file(MAKE_DIRECTORY ${wd})
+    add_test(NAME ${name} COMMAND ${T_COMMAND} WORKING_DIRECTORY ${wd})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR})
+  endif()
 endfunction()
 
 function(korvel_add_test name)
@@ -69,6 +78,7 @@ function(korvel_add_test name)
   endif()
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+  set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
   if(DEFINED KORVEL_WINE_SESSION)
     # Under Wine a Qt test writes nothing to a redirected output: it writes its
     # log to a file, which the session prints. Wine's waits and timers cost
@@ -76,8 +86,9 @@ function(korvel_add_test name)
     math(EXPR T_TIMEOUT "${T_TIMEOUT} * 5 / 2")
     korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT}
       COMMAND ${T_WRAP} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
+  elseif(WIN32)
+    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} COMMAND ${T_WRAP} $<TARGET_FILE:${name}>)
   else()
-    set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
     set(sanitizer_env)
     if(KORVEL_SANITIZE)
       # Any report fails the test; the leak checker lists the suppressions it used.

@@ -9,12 +9,16 @@
 
 # The MinGW runtime that Qt and the programs share.
 set(KORVEL_MINGW_RUNTIME)
-foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+set(runtime_dlls)
+if(MINGW)
+  set(runtime_dlls libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+endif()
+foreach(dll ${runtime_dlls})
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
                   OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT IS_ABSOLUTE "${path}")
     unset(found CACHE)
-    find_file(found ${dll} PATHS /usr/${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32/lib NO_CACHE)
+    find_file(found ${dll} PATHS /usr/${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32/lib NO_CACHE)  # Debian's winpthreads
     set(path ${found})
   endif()
   if(NOT EXISTS "${path}")

@@ -67,7 +67,7 @@ private slots:
     void bridgeLengthsAndDerivedValues();
     void unrepresentableNumbersAreSafe();
     void switchingBindsAndReleasesExactlyTheSockets();
-    void switchingEndsRunningBridgePrograms();
+    void startAndSwitchesEndRunningBridgePrograms();
     void stopEndsTheThreadInEveryState();
     void inactiveReaderIdlesAndWakesPromptly();
     void publishNeverMixesTwoCycles();
@@ -302,7 +302,7 @@ void TestCXpData::switchingBindsAndReleasesExactlyTheSockets()
     QCOMPARE(xplaneBound(), 0);
 }
 
-void TestCXpData::switchingEndsRunningBridgePrograms()
+void TestCXpData::startAndSwitchesEndRunningBridgePrograms()
 {
     QTemporaryDir dir;
     const QString msfs = copyOfSleeper(dir.path(), "DrevantMSFS2020Sim");
@@ -314,8 +314,16 @@ void TestCXpData::switchingEndsRunningBridgePrograms()
         QVERIFY(p.waitForStarted(5000));
     };
 
-    CXpData r; // construction ends nothing that is not running
     QProcess m1, m2, q1;
+    {
+        // Building the reader ends a running bridge of either name.
+        launch(m1, msfs);
+        launch(q1, p3d);
+        QTest::qWait(100);
+        CXpData first;
+        QVERIFY(m1.waitForFinished(3000) && q1.waitForFinished(3000));
+    }
+    CXpData r; // construction ends nothing that is not running
     launch(m1, msfs);
     launch(m2, msfs);
     launch(q1, p3d);
