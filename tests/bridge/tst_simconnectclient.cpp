@@ -201,7 +201,7 @@ private slots:
     void dispatchDeliversInOrderAndDropsShortOnes()
     {
         std::vector<std::uint8_t> stream;
-        auto add = [&](const std::vector<std::uint8_t> &m) { stream.insert(stream.end(), m.begin(), m.end()); };
+        auto add = [&](const std::vector<std::uint8_t> &m) { for (std::uint8_t b : m) stream.push_back(b); };
         add(serverMessage(2, {}));                  // 12 bytes: delivered
         add({11, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7});   // 11 bytes: dropped
         add(serverMessage(15, {1}));

@@ -157,11 +157,15 @@ void TestConnection::onlineHandshakeAndPolls()
     QCOMPARE(activeDeviceTimers(), (QStringList{"reply", "tx", "info"}));
 
     emu.clearCounters();
+    QElapsedTimer clock;
+    clock.start();
     QTest::qWait(2000);
+    // Two frames a tick; the wait may take longer than asked on a loaded machine.
+    const qint64 ms = clock.elapsed();
     const int live = emu.framesWritten(0x30);
     const int status = emu.framesWritten(0x43);
-    QVERIFY2(live >= 50 && live <= 82, qPrintable(QString::number(live)));
-    QVERIFY2(status >= 5 && status <= 9, qPrintable(QString::number(status)));
+    QVERIFY2(live >= 50 && live <= 2 * (ms / 50 + 1), qPrintable(QStringLiteral("%1 in %2 ms").arg(live).arg(ms)));
+    QVERIFY2(status >= 5 && status <= 2 * (ms / 500 + 1), qPrintable(QStringLiteral("%1 in %2 ms").arg(status).arg(ms)));
     QCOMPARE(live % 2, 0);
     // Channel 0 then channel 1 on every tick.
     int expected = 0;
