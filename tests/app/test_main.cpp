@@ -23,8 +23,7 @@ class TestMain : public QObject
     {
         const QString path = copyOfSleeper(bin.path(), name);
         auto p = std::make_unique<QProcess>();
-        p->start(path, {"300"});
-        p->waitForStarted(5000);
+        startSleeper(*p, path, 300);
         fakes.push_back(std::move(p));
         return fakes.back().get();
     }

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMutex>
+#include <QProcess>
 #include <QWidget>
 
 #include <cstring>
@@ -146,6 +147,18 @@ QString copyOfSleeper(const QString &dir, const QString &name)
         return QString();
     QFile::setPermissions(path, QFile::ExeOwner | QFile::ReadOwner);
     return path;
+}
+
+bool startSleeper(QProcess &process, const QString &path, int seconds)
+{
+#ifdef _WIN32
+    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *args) {
+        args->inheritHandles = false;
+        args->startupInfo->dwFlags &= ~DWORD(STARTF_USESTDHANDLES);
+    });
+#endif
+    process.start(path, {QString::number(seconds)});
+    return process.waitForStarted(5000);
 }
 
 #ifdef _WIN32

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+class QProcess;
 class QWidget;
 
 // Closes every modal box after holdMs and records "title<separator>text"
@@ -62,6 +63,11 @@ double processCpuSeconds();
 // under the given name (with ".exe" on Windows, where the process list names
 // programs so); its path, empty when the copy failed.
 QString copyOfSleeper(const QString &dir, const QString &name);
+
+// Starts such a copy for the given seconds. On Windows it inherits none of
+// this process's handles, as a program the user starts would not: an
+// inherited socket could keep the reader's ports bound after the copy ended.
+bool startSleeper(QProcess &process, const QString &path, int seconds);
 
 #ifdef _WIN32
 // A file held open as another program would hold it, sharing nothing: it can
