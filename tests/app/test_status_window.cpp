@@ -119,9 +119,8 @@ void TestStatusWindow::bootModeKeepsPolling()
     QVERIFY(ui->ExitBoot->isEnabled());
     // Two more reports arrive: the poll keeps running, no second box.
     emu.clearCounters();
-    QTest::qWait(1100);
+    QTRY_VERIFY_WITH_TIMEOUT(emu.framesWritten(0x43) >= 4, 3000);
     QVERIFY(w->txInforTimer.isActive());
-    QVERIFY(emu.framesWritten(0x43) >= 4);
     QCOMPARE(closer->count("WARNING|System In BootMode"), 1);
     emu.behaviour().systemState = 0;
     QTRY_COMPARE_WITH_TIMEOUT(ui->label_faultState_3->text(), QStringLiteral("System No Fault"), 2000);

@@ -284,8 +284,7 @@ void TestConnection::linkLossAndRecovery()
     emu.clearCounters();
     openOnline();
     QCOMPARE(w->linkMode, 1);
-    QTest::qWait(300);
-    QVERIFY(emu.framesWritten(0x30) >= 8);
+    QTRY_VERIFY_WITH_TIMEOUT(emu.framesWritten(0x30) >= 8, 2000);
     QCOMPARE(ui->label_deviceConState->text(), QStringLiteral("Device Connected"));
 }
 
