@@ -194,6 +194,10 @@ void TestLiveWindow::deviceRowsUnscaled()
 
 void TestLiveWindow::emulatedDeviceDrivesDisplays()
 {
+    // The earlier cases left a record and a curve behind, and the emulator's
+    // slope 2 is theirs too: clear both, so only the device's reply fills them.
+    w->userChanReplyImage[0] = UART_get_chan_config_t();
+    ui->customplot1->graph(0)->data()->clear();
     ui->pushButton_openPort->click();
     QTRY_VERIFY_WITH_TIMEOUT(w->isOnline(), 2000);
     // The user record read at the online transition draws the device's curve.
