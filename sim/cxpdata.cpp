@@ -210,12 +210,17 @@ void CXpData::setSimMode(unsigned int mode)
     m_mode = m; // published last: the reader sees the mode with its transport
 }
 
-void CXpData::run()
+void CXpData::start(QThread::Priority priority)
 {
-    {
+    if (!isRunning()) {
         std::lock_guard<std::mutex> lock(m_flagMutex);
         m_stop = false;
     }
+    QThread::start(priority);
+}
+
+void CXpData::run()
+{
     for (;;) {
         {
             // Inactive: sleep until Connect or stop, instead of spinning.

@@ -21,6 +21,11 @@ public:
     CXpData();
     ~CXpData() override;
 
+    // Starts the reader's thread. The stop flag is cleared here, on the
+    // starting thread, rather than in run(): QThread counts the thread as
+    // running before run() begins, and a stop given in between must hold.
+    void start(QThread::Priority priority = QThread::InheritPriority);
+
     // Asks the loop to end; also ends a bridge receive that waits for a datagram.
     void stop();
 

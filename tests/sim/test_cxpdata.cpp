@@ -3,8 +3,12 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 #include "cudpsocket.h"
@@ -46,6 +50,40 @@ double msSince(std::chrono::steady_clock::time_point t0)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
+
+// Ends the process with a message when it is not dismissed in time: a join
+// that hangs can be failed no other way, and waiting for the test's time
+// limit would name no cause.
+class Watchdog
+{
+public:
+    Watchdog(int seconds, const char *what)
+        : m_thread([this, seconds, what] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::seconds(seconds), [this] { return m_dismissed; })) {
+                  std::fprintf(stderr, "FAIL: %s (still waiting after %d s)\n", what, seconds);
+                  std::fflush(stderr);
+                  std::_Exit(1);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_dismissed = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_dismissed = false;
+    std::thread m_thread;
+};
 
 // Bridge values 0 to 51, every one set to k.
 std::map<int, double> everyValue(double k)
@@ -371,6 +409,29 @@ void TestCXpData::stopEndsTheThreadInEveryState()
         r.start();
         r.setActive(1);
         QTest::qWait(50);
+        r.stop();
+        QVERIFY(r.wait(1000));
+    }
+    {   // stopped before its thread has run: a reader started and destroyed
+        // at once, many times over, must never keep waiting for its thread
+        Watchdog dog(20, "a reader destroyed right after start() never ended");
+        double slowest = 0;
+        for (int i = 0; i < 200; ++i) {
+            auto *r = new CXpData;
+            r->start();
+            const auto t0 = std::chrono::steady_clock::now();
+            delete r;
+            slowest = std::max(slowest, msSince(t0));
+        }
+        QVERIFY2(slowest < 2000, qPrintable(QString::number(slowest)));
+        // And a stop given before start() is not taken back by it: a
+        // restarted reader runs until the next stop.
+        CXpData r;
+        r.start();
+        r.stop();
+        QVERIFY(r.wait(1000));
+        r.start();
+        QVERIFY(!r.wait(100));
         r.stop();
         QVERIFY(r.wait(1000));
     }
