@@ -157,10 +157,14 @@ XpcSocket OpenUDP(const char *xpIP, unsigned short xpPort, unsigned short port)
     if (sock.sock == platform::kInvalidSocket)
         fatal("OpenUDP", "Socket creation failed", port);
 
+    // Replies are taken from whoever sends them: for a server on this machine
+    // the socket listens on the loopback address alone, where no other host
+    // can reach it (nor pass datagrams off as the server's answers).
+    const bool loopbackServer = (ntohl(serverAddress(sock).sin_addr.s_addr) >> 24) == 127;
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_addr.s_addr = htonl(loopbackServer ? INADDR_LOOPBACK : INADDR_ANY);
     if (platform::socketBind(sock.sock, local) != 0) {
         std::fprintf(stderr, "The UDP port %u is in use by another program (a second copy of this one?).\n",
                      static_cast<unsigned>(port));

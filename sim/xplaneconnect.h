@@ -28,7 +28,8 @@ extern const char *const xpcDrefNames[kXpcDrefCount];
 extern int xpcDrefSizes[kXpcDrefCount];
 
 // Opening or closing failures end the process with exit code 1 (after saying
-// why on the standard error stream).
+// why on the standard error stream). The local port is bound on the loopback
+// address for a server on this machine (127.x.x.x), on every address otherwise.
 XpcSocket OpenUDP(const char *xpIP, unsigned short xpPort, unsigned short port);
 XpcSocket OpenUDP(const char *xpIP); // port 49009, any local port
 void closeUDP(XpcSocket sock);

@@ -22,6 +22,10 @@
 #include "cudpsocket.h"
 #include "simbridgerecord.h"
 
+#ifdef _WIN32
+#  include <iphlpapi.h>
+#endif
+
 ModalCloser::ModalCloser(QObject *parent, QChar separator)
     : QObject(parent)
     , m_separator(separator)
@@ -117,6 +121,54 @@ void sendTo(std::uint16_t port, const std::string &bytes)
     s.open("127.0.0.1", 0);
     s.sendTo(bytes.data(), static_cast<std::uint32_t>(bytes.size()), CUdpSocket::makeAddress("127.0.0.1", port));
     s.close();
+}
+
+QStringList udpBindings(const QList<quint16> &ports)
+{
+    QStringList out;
+    const auto add = [&](in_addr address, quint16 port) {
+        if (!ports.contains(port))
+            return;
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &address, text, sizeof text);
+        out << QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(port);
+    };
+#ifdef _WIN32
+    // The system's table, as netstat shows it.
+    ULONG size = 0;
+    QByteArray table;
+    DWORD rc = ERROR_INSUFFICIENT_BUFFER;
+    for (int i = 0; i < 4 && rc == ERROR_INSUFFICIENT_BUFFER; ++i) {
+        table.resize(int(size));
+        rc = ::GetUdpTable(size ? reinterpret_cast<MIB_UDPTABLE *>(table.data()) : nullptr, &size, FALSE);
+    }
+    if (rc != NO_ERROR)
+        return {QStringLiteral("GetUdpTable failed: %1").arg(rc)};
+    const auto *t = reinterpret_cast<const MIB_UDPTABLE *>(table.constData());
+    for (DWORD i = 0; i < t->dwNumEntries; ++i) {
+        in_addr a{};
+        a.s_addr = t->table[i].dwLocalAddr;
+        add(a, ntohs(quint16(t->table[i].dwLocalPort)));
+    }
+#else
+    // The kernel's table of this network namespace, as ss shows it: the
+    // address as the raw network-order word in hex, the port in hex.
+    QFile f(QStringLiteral("/proc/net/udp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {QStringLiteral("/proc/net/udp unreadable")};
+    f.readLine();
+    while (!f.atEnd()) {
+        const QList<QByteArray> fields = f.readLine().simplified().split(' ');
+        const QList<QByteArray> local = fields.value(1).split(':');
+        if (local.size() != 2)
+            continue;
+        in_addr a{};
+        a.s_addr = quint32(local[0].toULong(nullptr, 16));
+        add(a, quint16(local[1].toUInt(nullptr, 16)));
+    }
+#endif
+    out.sort();
+    return out;
 }
 
 double processCpuSeconds()

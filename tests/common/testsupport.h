@@ -3,6 +3,7 @@
 // the parameter tree file the window reads, and bridge datagrams sent over UDP.
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -55,6 +56,10 @@ std::string bridgeDatagram(int n, unsigned char flag, const std::map<int, double
 
 // Sends bytes from a fresh socket to 127.0.0.1:port.
 void sendTo(std::uint16_t port, const std::string &bytes);
+
+// "address:port" of every UDP socket bound on one of the ports, as the
+// system lists them (sorted; on failure, one line saying why).
+QStringList udpBindings(const QList<quint16> &ports);
 
 // The processor time (user and system) this process has used, in seconds.
 double processCpuSeconds();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "testsupport.h"
 #include "xplaneconnect.h"
 #include "xplanestandin.h"
 
@@ -260,7 +261,15 @@ void TestXPlaneConnect::localhostSendsToLoopbackAndRepliesComeToTheSender()
     QCOMPARE(int(got.size()), 1);
     QCOMPARE(got[0].fromIp, std::string("127.0.0.1"));
     QCOMPARE(got[0].fromPort, platform::socketLocalPort(s.sock));
+    // A server on this machine: the socket listens on the loopback address
+    // only. Any other server: on every local address, to hear its answers.
+    const quint16 local = platform::socketLocalPort(s.sock);
+    QCOMPARE(udpBindings({local}), QStringList{QStringLiteral("127.0.0.1:%1").arg(local)});
     closeUDP(s);
+    XpcSocket other = OpenUDP("127.0.0.2", m_server->port(), 0);
+    const quint16 otherPort = platform::socketLocalPort(other.sock);
+    QCOMPARE(udpBindings({otherPort}), QStringList{QStringLiteral("127.0.0.1:%1").arg(otherPort)});
+    closeUDP(other);
 
     // Port 0 means the plug-in's default port.
     XpcSocket d = OpenUDP("127.0.0.1", 0, 0);
@@ -268,6 +277,8 @@ void TestXPlaneConnect::localhostSendsToLoopbackAndRepliesComeToTheSender()
     closeUDP(d);
     XpcSocket shortForm = OpenUDP("10.0.0.1");
     QCOMPARE(shortForm.xpPort, std::uint16_t(49009));
+    const quint16 remotePort = platform::socketLocalPort(shortForm.sock);
+    QCOMPARE(udpBindings({remotePort}), QStringList{QStringLiteral("0.0.0.0:%1").arg(remotePort)});
     closeUDP(shortForm);
 }
 
