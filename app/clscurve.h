@@ -441,9 +441,14 @@ public:
     // Effect and trim packets: each is sent, then one reply is read.
     void send0x31(float speed, int chn, int state, float location, int datasource);
     // The device goes on trimming at the last speed it was sent: where no trim
-    // tick follows, a channel left with a speed gets one 0x31 with 0.0 (online
-    // only; after a lost link nothing can be sent).
+    // tick follows, a channel left with a speed, or with one the program does
+    // not know, gets one 0x31 with 0.0 (online only; after a lost link nothing
+    // can be sent).
     void releaseTrimSpeeds();
+    // For the end of the program's event loop: nothing commands the device
+    // from here on, so what the effects and the trim left on it is released
+    // as Disable does (online only, and only where something is left).
+    void releaseDeviceAtExit();
     void send0x32();
     void send0x42();
     void sendFocPos();
@@ -456,12 +461,21 @@ public:
     TrimAutopilotState trimAutopilot;
     EffectSendState effectSend;
     SwitchTables switchTables;
+    // Per channel: whether the device holds the speed of the switch table.
+    // Not where the program lost track (a lost link, Close and Open Port, a
+    // restart into the boot loader) or another record set the speed.
+    bool trimSpeedKnown[2] = {false, false};
     ForceCurvePacket forceCurveRecord;      // the curve editor's last 0x40 record
 
 private:
     // The trim tick's memory of the steps it sent := the speeds the device
     // was last sent, where something other than the tick changed them.
     void trimMemoryFromSpeeds();
+    // The device's trim speeds become unknown: the next trim tick sends its
+    // steps, and the next release its zeros.
+    void forgetTrimSpeeds();
+    // Disable's zero force input per channel and zero record per vibration group.
+    void sendForceRelease();
     // The record of the simulator choice, and the force limits the device last reported.
     const SimState &chosenSimState() const;
     ForceLimits forceLimits() const;

@@ -29,6 +29,7 @@ int korvelMain(int argc, char *argv[])
     window->show();
     const int code = app->exec();
 
+    window->releaseDeviceAtExit();
     terminateBridgePrograms();
     qDebug() << "End Time" << QTime::currentTime().toString("hh:mm:ss");
     LogHandler::uninstall();

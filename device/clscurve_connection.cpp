@@ -57,6 +57,8 @@ void clscurve::on_pushButton_openPort_clicked()
     ui->ReadyUpdata->setEnabled(true);
 
     portOpenFlag = 1;
+    // Whatever the device holds was set before this connection.
+    forgetTrimSpeeds();
     // Replies a previous connection left behind (a resend's late answer after
     // a factory reset, say) must not be dispatched into this one.
     deviceRxBuffer.clear();
@@ -131,6 +133,8 @@ void clscurve::onLinkLost()
     // The port stays open and the device answered: the guard passes, while
     // the link mode keeps every frame off the wire until Close and Open Port.
     stopDeviceTimers();
+    // The release above could send nothing.
+    forgetTrimSpeeds();
     ui->label_deviceConState->setText(QStringLiteral("Device Offline"));
     ui->label_deviceLed->setStyleSheet(lampRed);
     ui->label_faultLed_3->setStyleSheet(lampRed);
@@ -206,6 +210,9 @@ void clscurve::on_pushButton_closePort_clicked()
         secondLink->closeHid();
     else
         closeHid();
+    // The device may go on without the program (or restart): what it holds
+    // from here on is not known.
+    forgetTrimSpeeds();
 
     ui->pushButton_openPort->setEnabled(true);
 }

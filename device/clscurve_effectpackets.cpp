@@ -18,6 +18,8 @@ void clscurve::send0x31(float speed, int chn, int state, float location, int dat
     if (!checkOnline())
         return;
     sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record.payload());
+    if (linkMode == 1)
+        trimSpeedKnown[chn == 1 ? 1 : 0] = true;
 }
 
 void clscurve::trimMemoryFromSpeeds()
@@ -27,15 +29,58 @@ void clscurve::trimMemoryFromSpeeds()
     trimAutopilot.lastStepRoll = switchTables.speed[1];
 }
 
+void clscurve::forgetTrimSpeeds()
+{
+    trimSpeedKnown[0] = trimSpeedKnown[1] = false;
+    // The tick's memory cannot say what the device holds either: its next
+    // tick sends, whatever its steps are.
+    trimAutopilot.trimChanged = 1;
+}
+
 void clscurve::releaseTrimSpeeds()
 {
     if (!isOnline() || linkMode != 1)
         return;
     // Speed only: mode, location, trim state and coupled mode go as before.
     for (int ch = 0; ch < 2; ++ch)
-        if (switchTables.speed[ch] != 0.0f)
+        if (!trimSpeedKnown[ch] || switchTables.speed[ch] != 0.0f)
             send0x31(0.0f, ch, 0, 0.0f, 0);
     trimMemoryFromSpeeds();
+}
+
+void clscurve::sendForceRelease()
+{
+    for (uint8_t ch = 0; ch < 2; ++ch) {
+        UART_set_channel_intForce_t zero;
+        zero.set_channel(ch);
+        sendPayload(CmdForce, UART_set_channel_intForce_t::PayloadLength, zero.payload());
+    }
+    for (int g : {GroupEngine, GroupRumble, GroupShaker, GroupLanding}) {
+        EffectVibrationPacket zero;
+        zero.set_channel(kVibrationGroups[g].channel);
+        zero.set_mode(kVibrationGroups[g].mode);
+        sendPayload(CmdVibration, EffectVibrationPacket::PayloadLength, zero.payload());
+    }
+}
+
+void clscurve::releaseDeviceAtExit()
+{
+    // No tick may command anything once the release has gone out (the waits
+    // below run the event loop, and with it the timers).
+    stopEffectTimer();
+    stopWindowTimer(trimTimer, &clscurve::slots_timeOuttxTrimTimer);
+    if (!isOnline() || linkMode != 1)
+        return;
+    if (effectsRunning == 1) {
+        effectsRunning = 0;
+        sendForceRelease();
+    }
+    for (int ch = 0; ch < 2; ++ch) {
+        if (trimSpeedKnown[ch] && switchTables.speed[ch] == 0.0f)
+            continue;
+        send0x31(0.0f, ch, 0, 0.0f, 0);
+        delayMs(10);
+    }
 }
 
 void clscurve::do_TrimConteol_pitch(UART_set_channel_switch_t *record)
@@ -46,6 +91,8 @@ void clscurve::do_TrimConteol_pitch(UART_set_channel_switch_t *record)
     if (!checkOnline())
         return;
     sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record->payload());
+    // The record's speed is not the switch table's: a release must not skip it.
+    trimSpeedKnown[currentChannel == 1 ? 1 : 0] = false;
 }
 
 void clscurve::do_force_input(UART_set_channel_intForce_t *record)
@@ -169,17 +216,7 @@ void clscurve::on_btn_disable_clicked()
             std::fill(effectSend.lastVibration[g], effectSend.lastVibration[g] + 4, 0.0f);
         effectMemory.filterFirstRun = 1;
 
-        for (uint8_t ch = 0; ch < 2; ++ch) {
-            UART_set_channel_intForce_t zero;
-            zero.set_channel(ch);
-            sendPayload(CmdForce, UART_set_channel_intForce_t::PayloadLength, zero.payload());
-        }
-        for (int g : {GroupEngine, GroupRumble, GroupShaker, GroupLanding}) {
-            EffectVibrationPacket zero;
-            zero.set_channel(kVibrationGroups[g].channel);
-            zero.set_mode(kVibrationGroups[g].mode);
-            sendPayload(CmdVibration, EffectVibrationPacket::PayloadLength, zero.payload());
-        }
+        sendForceRelease();
         // The closing records leave each channel in mode 2, where the device
         // trims at the speed they carry: 0.0, as no trim tick follows Disable.
         switchTables.speed[0] = switchTables.speed[1] = 0.0f;
@@ -199,11 +236,17 @@ void clscurve::on_btn_disable_clicked()
 
 void clscurve::on_pushButton_yoke_coupled_disable_clicked()
 {
-    if (coupledMode == 1)
+    // Its trim ticks carry the mode's end to the device while the trim runs.
+    // Where the trim timer is stopped (Close Port, a lost link, boot-mode
+    // entry) nothing commands the trim any more, and a tick would send steps
+    // after the release.
+    const bool trimRunning = trimTimer.isActive();
+    if (coupledMode == 1 && trimRunning)
         slots_timeOuttxTrimTimer();
     coupledMode = 0;
     if (!xpData->active()) {
-        slots_timeOuttxTrimTimer();
+        if (trimRunning)
+            slots_timeOuttxTrimTimer();
         stopTrimTimerIfActive();
     }
     // The ticks just run may have sent a speed that no later tick will correct.

@@ -28,6 +28,9 @@ void clscurve::on_ReadyUpdata_clicked()
     stopTrimTimerIfActive();
     delayMs(1000);
     on_btn_disable_clicked();
+    // Whatever trim speed the device may hold is zeroed before it restarts:
+    // after the boot command nothing more goes to it.
+    releaseTrimSpeeds();
     if (!isOnline()) {
         QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Device Offline"));
         setConf->finishUpdateUi();
@@ -148,7 +151,13 @@ void clscurve::sendFirmwareImage()
     // The whole image from its start, whatever an earlier transfer that was
     // cut short left the file's position at.
     firmwareFile->seek(0);
-    const QByteArray image = firmwareFile->readAll();
+    // No more than an image can hold: a file whose size is not known
+    // beforehand (a pipe, a device) is cut off one byte past the limit.
+    const QByteArray image = firmwareFile->read(MaxImageBytes + 1);
+    if (!imageFits(image.size())) {
+        finishFirmwareUpdate(Outcome::TooLarge);
+        return;
+    }
     const qint64 size = image.size();
     blockIndex = 0;
     uint8_t payload[BlockPayloadLength];

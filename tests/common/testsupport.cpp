@@ -12,10 +12,16 @@
 
 #include <cstring>
 
+#include <chrono>
+
 #ifdef _WIN32
 #  include <windows.h>
 #else
+#  include <csignal>
+#  include <fcntl.h>
 #  include <sys/resource.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
 #endif
 
 #include "byteorder.h"
@@ -212,6 +218,59 @@ bool startSleeper(QProcess &process, const QString &path, int seconds)
     process.start(path, {QString::number(seconds)});
     return process.waitForStarted(5000);
 }
+
+#ifndef _WIN32
+CountingPipe::CountingPipe(const QString &name, qint64 offer, int readers)
+    : m_path(QDir::current().absoluteFilePath(name))
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    ::unlink(path.constData());
+    if (::mkfifo(path.constData(), 0600) != 0)
+        return;
+    m_writer = std::thread([this, path, offer, readers] {
+        // A closed reader fails the write (EPIPE) instead of ending the process.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        const QByteArray lines = QByteArray("0,0\n").repeated(1024);
+        for (int reader = 0; reader < readers && m_given < offer; ++reader) {
+            int fd = -1;
+            for (int tries = 0; fd < 0 && tries < 10000 && !m_stop; ++tries) {
+                fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));   // no reader yet
+            }
+            if (fd < 0)
+                return;
+            ::fcntl(fd, F_SETFL, 0);
+            m_capacity = ::fcntl(fd, F_GETPIPE_SZ);
+            while (m_given < offer) {
+                const ssize_t n = ::write(fd, lines.constData(), size_t(qMin<qint64>(lines.size(), offer - m_given)));
+                if (n <= 0)
+                    break;
+                m_given += n;
+            }
+            ::close(fd);
+        }
+    });
+}
+
+CountingPipe::~CountingPipe()
+{
+    m_stop = true;
+    if (m_writer.joinable())
+        m_writer.join();
+    ::unlink(QFile::encodeName(m_path).constData());
+}
+
+qint64 CountingPipe::given()
+{
+    if (m_writer.joinable())
+        m_writer.join();
+    return m_given;
+}
+#endif
 
 #ifdef _WIN32
 FileHeldElsewhere::FileHeldElsewhere(const QString &path)

@@ -8,9 +8,11 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <thread>
 
 class QProcess;
 class QWidget;
@@ -73,6 +75,34 @@ QString copyOfSleeper(const QString &dir, const QString &name);
 // this process's handles, as a program the user starts would not: an
 // inherited socket could keep the reader's ports bound after the copy ended.
 bool startSleeper(QProcess &process, const QString &path, int seconds);
+
+#ifndef _WIN32
+// A named pipe in the working directory that offers lines ("0,0") to the
+// readers that open it, one after the other, and counts the bytes the pipe
+// took, until the last reader closes it or the offer is used up. A file of
+// unknown size: only the reader's limit bounds what it takes. (Windows has no
+// such pipe among its files, where a file dialog could pick it; the reading
+// code is the same there.)
+class CountingPipe
+{
+public:
+    CountingPipe(const QString &name, qint64 offer, int readers = 1);
+    ~CountingPipe();
+    CountingPipe(const CountingPipe &) = delete;
+    CountingPipe &operator=(const CountingPipe &) = delete;
+    QString path() const { return m_path; }
+    // Once the last reader has closed the pipe.
+    qint64 given();
+    qint64 capacity() const { return m_capacity; }
+
+private:
+    QString m_path;
+    std::thread m_writer;
+    std::atomic<bool> m_stop{false};
+    qint64 m_given = 0;
+    std::atomic<qint64> m_capacity{0};
+};
+#endif
 
 #ifdef _WIN32
 // A file held open as another program would hold it, sharing nothing: it can

@@ -413,6 +413,15 @@ private slots:
             emu().clearCounters();
             const int refusals = closer->count(tooLarge), successes = closer->count("Success|Upgrade Successful");
             int stateAfter = -1;
+            // The window as the update has it: its progress, Boot Mode, Load
+            // Firmware and Start in both windows.
+            const auto shown = [&] {
+                const auto *d = w->setConf->form();
+                return QString("%1%2%3%4%5%6%7").arg(!ui->updatabar->isHidden()).arg(!ui->ReadyUpdata->isHidden())
+                    .arg(ui->ReadyUpdata->isEnabled()).arg(ui->pushButton_loadFireware->isEnabled())
+                    .arg(ui->pushButton_startUpdate->isEnabled()).arg(d->loadfirm->isEnabled()).arg(d->start->isEnabled());
+            };
+            QString beforeRefusal, afterRefusal;
             QTimer watch;
             connect(&watch, &QTimer::timeout, this, [&] {
                 // (state 2 is set a tick before its transfer begins)
@@ -422,23 +431,52 @@ private slots:
                 closer->files << QFileInfo("big.bin").absoluteFilePath();
                 if (during == Firmware::Sending) {
                     ui->pushButton_loadFireware->click();
+                    beforeRefusal = shown();
                     ui->pushButton_startUpdate->click();
                 } else {
                     emu().behaviour().replyDelayReads = 200;
                     w->setConf->form()->loadfirm->click();
+                    beforeRefusal = shown();
                     w->setConf->form()->start->click();
                     emu().behaviour().replyDelayReads = 0;
                 }
+                afterRefusal = shown();
                 stateAfter = w->firmwareState;
             });
             watch.start(1);
             ui->pushButton_startUpdate->click();
             QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), successes + 1, 10000);
             QVERIFY(stateAfter == during && closer->count(tooLarge) == refusals + 1);
+            // The transfer's progress stays in view.
+            QVERIFY2(during != Firmware::Sending || afterRefusal.startsWith(QLatin1Char('1')), qPrintable(afterRefusal));
+            QCOMPARE(afterRefusal, beforeRefusal);
             QVERIFY(blocks().size() == 601 && bytesOf(emu().firmwareReceived()).left(longer.size()) == longer);
             QVERIFY(w->firmwareState == 0 && polling());
         }
     }
+
+#ifndef _WIN32
+    void firmwareOfUnknownSizeIsReadNoFurtherThanAnImage()
+    {
+        // A "file" whose size is not known beforehand (a pipe offering four
+        // times the largest image) passes the size check at Start; the
+        // transfer reads no more than the largest image and one byte, refuses
+        // it and sends nothing. The choice opens the file twice.
+        openOnline();
+        CountingPipe pipe("pipe.bin", 4 * Firmware::MaxImageBytes, 2);
+        load(pipe.path());
+        emu().clearCounters();
+        w->on_pushButton_startUpdate_clicked();
+        const QString tooLarge = QStringLiteral("ERROR|Firmware file too large: at most 3604480 bytes can be sent");
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count(tooLarge), 1, 5000);
+        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive());
+        delete std::exchange(w->firmwareFile, nullptr);   // the pipe's last reader goes
+        const qint64 given = pipe.given();
+        QVERIFY2(given > Firmware::MaxImageBytes
+                     && given <= Firmware::MaxImageBytes + 1 + 2 * pipe.capacity() + 16384,
+                 qPrintable(QString::number(given)));
+    }
+#endif
 };
 
 QTEST_MAIN(TestConfigFirmware)
