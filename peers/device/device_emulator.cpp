@@ -499,6 +499,20 @@ float DeviceEmulator::curveForce(int ch, float x) const
     return s2 * x;
 }
 
+float DeviceEmulator::trimSpeed(int ch) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return m_axis[ch & 1].trimSpeed;
+}
+
+float DeviceEmulator::hostForces(int ch) const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const Axis &a = m_axis[ch & 1];
+    return std::fabs(a.inputForce) + std::fabs(a.effectForce) + std::fabs(a.springCoeff)
+           + std::fabs(a.lowSpeedAmplitude);
+}
+
 float DeviceEmulator::vibrationAmplitude(int ch, int mode) const
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);

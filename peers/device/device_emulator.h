@@ -90,6 +90,11 @@ public:
     // it resists (the sign of the force curve the host plots).
     float commandedForce(int ch) const { return m_axis[ch & 1].force; }
     float trimPosition(int ch) const { return m_axis[ch & 1].trim; }
+    // The trim speed the last 0x31 left, and what the host's 0x32 records
+    // left of force (the magnitudes of force input, effect force, spring
+    // coefficient and low-speed amplitude added up): 0 when nothing is held.
+    float trimSpeed(int ch) const;
+    float hostForces(int ch) const;
     // The amplitude (N) of a running vibration of a 0x42 mode (0, 1, 2), 0 when none runs.
     float vibrationAmplitude(int ch, int mode) const;
     // Record payloads as the device holds them (sys: 20 bytes, chan: 52 bytes).

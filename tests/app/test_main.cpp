@@ -30,7 +30,7 @@ class TestMain : public QObject
 
     QByteArray console; // the last run's standard output
 
-    int runProgram(const QString &dir)
+    int runProgram(const QString &dir, const QString &program = QStringLiteral(HARNESS_PATH))
     {
         QProcess prog;
         prog.setWorkingDirectory(dir);
@@ -40,7 +40,7 @@ class TestMain : public QObject
         env.insert("QT_QPA_PLATFORM", "offscreen");   // (Windows: Wine's null display)
 #endif
         prog.setProcessEnvironment(env);
-        prog.start(QString(HARNESS_PATH), QStringList());
+        prog.start(program, QStringList());
         if (!prog.waitForFinished(60000)) {
             prog.kill();
             return -1;
@@ -113,6 +113,25 @@ private slots:
             QVERIFY(p->waitForFinished(5000));
         QCOMPARE(similar->state(), QProcess::Running);
         QCOMPARE(other->state(), QProcess::Running);
+    }
+
+    void quittingReleasesTheDevice()
+    {
+        // Closed while the effects and the software trim run on the emulated
+        // device: the program ends as usual, and the device is left holding
+        // no trim speed, force or vibration.
+        QDir().mkpath("run3");
+        QCOMPARE(runProgram("run3", QStringLiteral(QUIT_HARNESS_PATH)), 0);
+        QFile report("run3/device.txt");
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(report.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith("before: trim -5 5 forces ") && !lines[0].endsWith("vibration 0"),
+                 qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("after: trim 0 0 forces 0 0 vibration 0"));
+        QFile log("run3/log/today.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("End Time"));
     }
 };
 

@@ -13,6 +13,7 @@
 #include "trimautopilot.h"
 #include "xplanestandin.h"
 
+#include <QMessageBox>
 #include <QSettings>
 #include <cmath>
 #include <csignal>
@@ -60,6 +61,15 @@ QVector<Sent> group(int ch, float mode)
 
 bool near(float a, float b, float tol = 1e-3f) { return std::fabs(a - b) <= tol; }
 
+// 0x31 frames as "channel:mode:speed:location".
+QStringList records(const QVector<Sent> &frames)
+{
+    QStringList out;
+    for (const Sent &s : frames)
+        out << QString("%1:%2:%3:%4").arg(s.ch()).arg(s.mode()).arg(s.speed()).arg(s.location());
+    return out;
+}
+
 const char *const kDref[][2] = {
     {"ias", "sim/flightmodel/position/indicated_airspeed"},
     {"vs", "sim/flightmodel/position/vh_ind_fpm"},
@@ -98,6 +108,7 @@ private slots:
     void landingBumpShakerAndPlausibility();
     void sendRulesAndDisableSequence();
     void trimStepsAndAutopilot();
+    void trimReleasedWhereCommandingStops();
     void bridgeAutopilotRing();
     void bridgeRumbleShakerAndTrim();
     void curveEditorSlopes();
@@ -535,12 +546,6 @@ void TestEffects::trimStepsAndAutopilot()
     // with the device online: Disable, Disconnect and Close Port leave each
     // channel with speed 0.0 and the rest of its record as it was. Started
     // again, the trim tick sends its steps without being asked.
-    const auto records = [](const QVector<Sent> &frames) {
-        QStringList out;
-        for (const Sent &s : frames)
-            out << QString("%1:%2:%3:%4").arg(s.ch()).arg(s.mode()).arg(s.speed()).arg(s.location());
-        return out;
-    };
     const auto moving = [] { return emu().trimPosition(0) < -0.3f && emu().trimPosition(1) > 0.3f; };
     w->startTxTimer();   // the trim tick's reference follows the device's trim
     fly(kAirborne, {{"etrim", {1.0f}}, {"atrim", {-0.8f}}});
@@ -604,6 +609,100 @@ void TestEffects::trimStepsAndAutopilot()
     QTRY_VERIFY(sent(0x31).size() >= 2);
     w->on_pushButton_closePort_clicked();
     QCOMPARE(lastSpeeds(), QStringLiteral("0 0"));
+}
+
+void TestEffects::trimReleasedWhereCommandingStops()
+{
+    // Software trim moving: pitch input 1.1625 and roll -1.0 give steps -5 and 5.
+    goOnline(false);
+    fly(kAirborne, {{"etrim", {1.0f}}, {"atrim", {-0.8f}}});
+    ui->softTrim_enable_2->click();
+    const auto trimming = [] { return emu().trimSpeed(0) == -5.0f && emu().trimSpeed(1) == 5.0f; };
+    const auto still = [] { return emu().trimSpeed(0) == 0.0f && emu().trimSpeed(1) == 0.0f; };
+    const auto reopen = [&] {
+        ui->pushButton_openPort->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w->isOnline() && w->txTimer.isActive(), 2000);
+        QTest::qWait(100);
+    };
+    // Whether every 0x31 of each channel after its first speed 0 carries 0 too.
+    const auto nothingAfterRelease = [](const QVector<Sent> &frames) {
+        bool released[2] = {false, false};
+        for (const Sent &s : frames) {
+            if (released[s.ch() & 1] && s.speed() != 0.0f)
+                return false;
+            released[s.ch() & 1] = released[s.ch() & 1] || s.speed() == 0.0f;
+        }
+        return released[0] && released[1];
+    };
+
+    // The release changes the speed alone: mode 4 and the locations an
+    // autopilot left stay as they were.
+    w->send0x31(0.0f, 0, 4, 3.0f, 1);
+    w->send0x31(0.0f, 1, 4, -2.0f, 1);
+    w->startTrimTimer();
+    QTRY_VERIFY(trimming());
+    emu().clearCounters();
+    ui->pushButton_Disconnect_Fsim->click();
+    QCOMPARE(records(sent(0x31)), (QStringList{"0:4:0:3", "1:4:0:-2"}));
+    QVERIFY(still());
+    w->send0x31(0.0f, 0, 2, 0.0f, 1);
+    w->send0x31(0.0f, 1, 2, 0.0f, 1);
+
+    // The link is lost while the device trims, and the device restarts
+    // meanwhile: it holds nothing. After Close Port, Open Port and Connect the
+    // first trim tick sends the steps again, and Disconnect zeroes them.
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(trimming());
+    emu().behaviour().failReadCount = -1;
+    w->startTxTimer();
+    QTRY_VERIFY_WITH_TIMEOUT(closer->count("WARNING|Connection Lost") == 1, 3000);
+    emu().behaviour().failReadCount = 0;
+    emu().restart();
+    QVERIFY(still());
+    ui->pushButton_closePort->click();
+    reopen();
+    emu().clearCounters();
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(trimming());
+    QCOMPARE(records(sent(0x31)).mid(0, 2), (QStringList{"0:2:-5:0", "1:2:5:0"}));
+    ui->pushButton_Disconnect_Fsim->click();
+    QVERIFY(still());
+
+    // Close Port with the trim running: every 0x31 it sends carries speed 0.
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(trimming());
+    emu().clearCounters();
+    ui->pushButton_closePort->click();
+    QVERIFY(!sent(0x31).isEmpty());
+    for (const Sent &s : sent(0x31))
+        QCOMPARE(s.speed(), 0.0f);
+    QVERIFY(still());
+    // Coupled, the mode's last trim ticks go first; no step follows the release.
+    reopen();
+    ui->pushButton_connect_Fsim->click();
+    ui->pushButton_yoke_coupled_enable->click();
+    QTRY_VERIFY(trimming());
+    emu().clearCounters();
+    ui->pushButton_closePort->click();
+    QVERIFY2(nothingAfterRelease(sent(0x31)), qPrintable(records(sent(0x31)).join(' ')));
+    QVERIFY(still());
+
+    // Boot-mode entry with the trim running: its 0x31 carry speed 0, and none
+    // goes to the device once it restarts into its boot loader.
+    reopen();
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(trimming());
+    emu().clearCounters();
+    closer->answers.insert("Please Confirm|Please Confirm", QMessageBox::Yes);
+    ui->ReadyUpdata->click();
+    QVERIFY(emu().bootMode() && w->portOpenFlag == 0);
+    QVERIFY(!sent(0x31).isEmpty());
+    bool restarted = false;
+    for (const Sent &s : sent()) {
+        restarted = restarted || s.cmd() == 0x18;
+        QVERIFY(s.cmd() != 0x31 || (s.speed() == 0.0f && !restarted));
+    }
+    QVERIFY(restarted && still());
 }
 
 void TestEffects::bridgeAutopilotRing()
