@@ -474,6 +474,8 @@ private:
     // The device's trim speeds become unknown: the next trim tick sends its
     // steps, and the next release its zeros.
     void forgetTrimSpeeds();
+    // Whether the device may still trim on that channel: a speed not 0, or one not known.
+    bool trimSpeedLeft(int ch) const { return !trimSpeedKnown[ch] || switchTables.speed[ch] != 0.0f; }
     // Disable's zero force input per channel and zero record per vibration group.
     void sendForceRelease();
     // The record of the simulator choice, and the force limits the device last reported.

@@ -43,7 +43,7 @@ void clscurve::releaseTrimSpeeds()
         return;
     // Speed only: mode, location, trim state and coupled mode go as before.
     for (int ch = 0; ch < 2; ++ch)
-        if (!trimSpeedKnown[ch] || switchTables.speed[ch] != 0.0f)
+        if (trimSpeedLeft(ch))
             send0x31(0.0f, ch, 0, 0.0f, 0);
     trimMemoryFromSpeeds();
 }
@@ -76,7 +76,7 @@ void clscurve::releaseDeviceAtExit()
         sendForceRelease();
     }
     for (int ch = 0; ch < 2; ++ch) {
-        if (trimSpeedKnown[ch] && switchTables.speed[ch] == 0.0f)
+        if (!trimSpeedLeft(ch))
             continue;
         send0x31(0.0f, ch, 0, 0.0f, 0);
         delayMs(10);
