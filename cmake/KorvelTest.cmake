@@ -45,22 +45,27 @@ function(korvel_test_path out path)
   endif()
 endfunction()
 
-# korvel_add_windows_test(NAME COMMAND cmd... [TIMEOUT s])
+# korvel_add_windows_test(NAME COMMAND cmd... [TIMEOUT s] [DONE_LINE text])
 # Registers a test run under Wine, in namespaces and a Wine session of its own,
 # in the fresh working directory testrun/NAME. Its windows are Qt's Windows
 # platform on Wine's null display driver: made and drawn, never shown. (Qt's
 # offscreen platform has no fonts on Windows, and Wine passes no QT_ variable
-# from the host anyway.)
+# from the host anyway.) With DONE_LINE the test passes on exit status 0 only
+# where its output or log holds that line, which it prints last.
 function(korvel_add_windows_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "COMMAND" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;DONE_LINE" "COMMAND" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
   if(DEFINED KORVEL_WINE_SESSION)
     korvel_test_path(source ${CMAKE_SOURCE_DIR})
+    set(done)
+    if(T_DONE_LINE)
+      set(done --done ${T_DONE_LINE})
+    endif()
     add_test(NAME ${name}
-             COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE} ${wd}
+             COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE} ${wd} ${done}
                      ${CMAKE_COMMAND} -E env KORVEL_SOURCE_DIR=${source} ${T_COMMAND})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED korvel_wine)
   else()
@@ -84,7 +89,7 @@ function(korvel_add_test name)
     # log to a file, which the session prints. Wine's waits and timers cost
     # more, and the session must start: more time before the test counts as hung.
     math(EXPR T_TIMEOUT "${T_TIMEOUT} * 5 / 2")
-    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT}
+    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} DONE_LINE "Finished testing of"
       COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
   elseif(WIN32)
     korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} COMMAND $<TARGET_FILE:${name}>)
