@@ -38,6 +38,8 @@ source_package() {   # source_package NAME DEBIAN_VERSION TARBALL DIR FILE CONTE
         echo "Source: $name"
         echo "Version: $version"
         echo "Checksums-Sha256:"
+        # Listed first here: the upstream signature, which is no tarball.
+        echo " 0000000000000000000000000000000000000000000000000000000000000000 833 $tarball.asc"
         echo " $(sha256sum <"$work/archive/$tarball" | cut -d' ' -f1) $(stat -c %s "$work/archive/$tarball") $tarball"
         echo "Files:"
         echo " 00000000000000000000000000000000 0 ${name}_$version.debian.tar.xz"
