@@ -1,5 +1,6 @@
 #include "korvelmain.h"
 
+#include "bridgeprograms.h"
 #include "clscurve.h"
 #include "formfont.h"
 #include "loghandler.h"
@@ -11,7 +12,7 @@
 
 void terminateBridgePrograms()
 {
-    for (const char *name : {"DrevantMSFS2020Sim.exe", "DrevantPrepar3dSim.exe"})
+    for (const char *name : BridgePrograms::All)
         platform::terminateProcessesByName(name);
 }
 

@@ -1,8 +1,8 @@
-# korvel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [LABELS l] [WRAP command...])
+# korvel_add_test(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [TIMEOUT s] [LABELS l])
 # Builds one QtTest executable and registers it with CTest. Each test runs in a
 # fresh working directory of its own (Effect.ini, log/ and the like are
 # relative to it), offscreen, with a time limit, and in namespaces of its own
-# (KORVEL_RUN_ISOLATED); WRAP runs the test through a command inside them.
+# (KORVEL_RUN_ISOLATED).
 #
 # In the Windows build the test is a Windows program, run under Wine (CTest's
 # emulator) in a Wine session of its own, on Qt's Windows platform
@@ -45,22 +45,27 @@ function(korvel_test_path out path)
   endif()
 endfunction()
 
-# korvel_add_windows_test(NAME COMMAND cmd... [TIMEOUT s])
+# korvel_add_windows_test(NAME COMMAND cmd... [TIMEOUT s] [DONE_LINE text])
 # Registers a test run under Wine, in namespaces and a Wine session of its own,
 # in the fresh working directory testrun/NAME. Its windows are Qt's Windows
 # platform on Wine's null display driver: made and drawn, never shown. (Qt's
 # offscreen platform has no fonts on Windows, and Wine passes no QT_ variable
-# from the host anyway.)
+# from the host anyway.) With DONE_LINE the test passes on exit status 0 only
+# where its output or log holds that line, which it prints last.
 function(korvel_add_windows_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "COMMAND" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT;DONE_LINE" "COMMAND" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
   set(wd ${CMAKE_BINARY_DIR}/testrun/${name})
   if(DEFINED KORVEL_WINE_SESSION)
     korvel_test_path(source ${CMAKE_SOURCE_DIR})
+    set(done)
+    if(T_DONE_LINE)
+      set(done --done ${T_DONE_LINE})
+    endif()
     add_test(NAME ${name}
-             COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE} ${wd}
+             COMMAND ${KORVEL_RUN_ISOLATED} ${KORVEL_WINE_SESSION} test ${KORVEL_WINE_TEMPLATE} ${wd} ${done}
                      ${CMAKE_COMMAND} -E env KORVEL_SOURCE_DIR=${source} ${T_COMMAND})
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} FIXTURES_REQUIRED korvel_wine)
   else()
@@ -72,7 +77,7 @@ function(korvel_add_windows_test name)
 endfunction()
 
 function(korvel_add_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;WRAP" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
@@ -84,10 +89,10 @@ function(korvel_add_test name)
     # log to a file, which the session prints. Wine's waits and timers cost
     # more, and the session must start: more time before the test counts as hung.
     math(EXPR T_TIMEOUT "${T_TIMEOUT} * 5 / 2")
-    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT}
-      COMMAND ${T_WRAP} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
+    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} DONE_LINE "Finished testing of"
+      COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}> -o result.txt,txt)
   elseif(WIN32)
-    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} COMMAND ${T_WRAP} $<TARGET_FILE:${name}>)
+    korvel_add_windows_test(${name} TIMEOUT ${T_TIMEOUT} COMMAND $<TARGET_FILE:${name}>)
   else()
     set(sanitizer_env)
     if(KORVEL_SANITIZE)
@@ -97,7 +102,7 @@ function(korvel_add_test name)
     endif()
     add_test(NAME ${name}
              COMMAND ${KORVEL_RUN_ISOLATED} ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                     KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${sanitizer_env} ${T_WRAP}
+                     KORVEL_SOURCE_DIR=${CMAKE_SOURCE_DIR} ${sanitizer_env}
                      sh -c "rm -rf '${wd}' && mkdir -p '${wd}' && cd '${wd}' && exec \"$0\" \"$@\"" $<TARGET_FILE:${name}>)
     set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   endif()

@@ -24,7 +24,10 @@ std::vector<ProcessEntry> listProcesses();
 std::string processNameFromProc(const std::string &exeLink, const std::string &cmdline, const std::string &comm);
 #endif
 
-// Ends the process at once (exit code 0 where the system allows choosing one).
+// Ends the process at once (exit code 0 where the system allows choosing one);
+// never the calling process. On Windows, which reuses process ids at once,
+// only a process of the calling thread's last listProcesses(), and only while
+// its executable still has the name listed.
 bool terminateProcess(std::int64_t pid);
 
 // Case-insensitive and exact on the file name. Programs built for POSIX carry

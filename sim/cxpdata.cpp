@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "bridgeprograms.h"
 #include "byteorder.h"
 #include "cudpsocket.h"
 #include "processcontrol.h"
@@ -17,9 +18,6 @@ SimState xpSimState;
 SimState bridgeSimState;
 
 namespace {
-
-const char *const kMsfsBridge = "DrevantMSFS2020Sim.exe";
-const char *const kP3dBridge = "DrevantPrepar3dSim.exe";
 
 constexpr double kFeetPerMetre = 3.28084;
 constexpr double kMetresPerFoot = 0.3048;
@@ -104,8 +102,8 @@ void CXpData::setActive(int active)
 
 void CXpData::terminateBridges()
 {
-    killProcessByName(QString::fromLatin1(kMsfsBridge));
-    killProcessByName(QString::fromLatin1(kP3dBridge));
+    killProcessByName(QString::fromLatin1(BridgePrograms::Msfs2020));
+    killProcessByName(QString::fromLatin1(BridgePrograms::Prepar3d));
 }
 
 bool CXpData::killProcessByName(const QString &name)

@@ -1,13 +1,12 @@
 #pragma once
 // Helpers for running the Windows bridge programs: from a test built for
-// Windows (run under Wine) directly, from a native program under Wine; a UDP
-// listener standing in for KorvelTools, and the stand-in program steered over
-// its standard input.
+// Windows (run under Wine) directly, from a native program under Wine (in the
+// Wine session that cmake/wine-session.sh gives it); a UDP listener standing in
+// for KorvelTools, and the stand-in program steered over its standard input.
 #include "udpsocket.h"
 
 #include <QDir>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QThread>
 
@@ -20,17 +19,6 @@
 #include <vector>
 
 using SteadyClock = std::chrono::steady_clock;
-
-#ifndef _WIN32
-inline QProcessEnvironment wineEnvironment()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("WINEPREFIX", KORVEL_WINE_PREFIX);
-    env.insert("WINEDEBUG", "-all");
-    env.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
-    return env;
-}
-#endif
 
 inline QString windowsProgram(const QString &relative)
 {
@@ -150,7 +138,6 @@ public:
 #ifdef _WIN32
         p_.start(exe, QStringList());
 #else
-        p_.setProcessEnvironment(wineEnvironment());
         p_.start("wine", {exe});
 #endif
         return p_.waitForStarted(10000);

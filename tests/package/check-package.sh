@@ -9,9 +9,12 @@
 #    there: it writes its banner to log/today.log.
 set -u
 build=$1 work=$2
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../cmake/wine-env.sh"
 objdump=x86_64-w64-mingw32-objdump
 fail() { echo "FAIL: $*"; exit 1; }
 
+command -v "$objdump" >/dev/null 2>&1 || fail "no $objdump here to read the imports (package binutils-mingw-w64-x86-64)"
 rm -rf "$work"
 mkdir -p "$work"
 pkg=$work/package
@@ -30,7 +33,10 @@ for f in $(cd "$pkg" && find . -type f \( -iname '*.exe' -o -iname '*.dll' \)); 
         *.exe|*.EXE) dir=$(dirname "$pkg/$f") ;;
         *) dir=$pkg ;;   # a DLL or plugin is loaded into a program of the package's folder
     esac
-    imports=$("$objdump" -p "$pkg/$f" | sed -n 's/^[[:space:]]*DLL Name: //p') || fail "$f is no Windows program"
+    dump=$("$objdump" -p "$pkg/$f" 2>&1) || fail "$objdump cannot read $f: $(echo "$dump" | tail -n 1)"
+    imports=$(echo "$dump" | sed -n 's/^[[:space:]]*DLL Name: //p')
+    # Every Windows program and DLL imports from the system at least.
+    [ -n "$imports" ] || fail "$objdump lists no imports of $f"
     checked=$((checked + 1))
     for dll in $imports; do
         name=$(echo "$dll" | lower)
@@ -46,28 +52,46 @@ done
 [ "$missing" -eq 0 ] || fail "$missing imports are not in the package"
 echo "imports: $checked programs and DLLs, every import in the package or Windows"
 
-# A prefix of its own, made here; no display: Wine's null driver.
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH
-stop() { wineserver -k </dev/null >/dev/null 2>&1; wineserver -w </dev/null >/dev/null 2>&1; }
-trap stop EXIT
-wineserver -p </dev/null >/dev/null 2>&1
-timeout 180 wine wineboot --init </dev/null >/dev/null 2>&1
-timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
-stop   # the driver is chosen when a session starts
-wineserver -p </dev/null >/dev/null 2>&1
+# A prefix of its own, made here.
+trap wine_stop EXIT
+wine_make_prefix "$work/prefix" || fail "no Wine prefix for the package"
+wine_session_start || fail "no Wine session for the package"
 app="$WINEPREFIX/drive_c/KorvelTools"
 cp -r "$pkg" "$app"
 cd "$app" || fail "no copy in the prefix"
-wine KorvelTools.exe </dev/null >"$work/console.txt" 2>&1 &
+# A Windows GUI program's Qt messages go to the debugger: Wine's seh channel
+# shows them.
+console=$work/console.txt
+WINEDEBUG=-all,warn+seh wine KorvelTools.exe </dev/null >"$console" 2>&1 &
+program=$!
+# What the program printed: its own output and its debugger messages, without
+# Wine's other lines.
+printed() {
+    sed -n -e '/^[0-9a-f]\{4,\}:warn:seh:OutputDebugStringA "/{s/^[^"]*"\(.*\)"$/\1/;s/\\n$//;s/\\"/"/g;p;d;}' \
+           -e '/^[0-9a-f]\{4,\}:[a-z]*:[a-z]*:/d' -e p "$console"
+}
+banner() { grep -q "Halvern Link" log/today.log 2>/dev/null; }
 for i in $(seq 1 60); do
-    grep -q "Halvern Link" log/today.log 2>/dev/null && break
+    if banner || ! kill -0 "$program" 2>/dev/null; then break; fi
     sleep 1
 done
-grep -q "Halvern Link" log/today.log 2>/dev/null || { cat "$work/console.txt"; fail "no banner in log/today.log"; }
+if ! banner; then
+    if kill -0 "$program" 2>/dev/null; then
+        state="is still running after 60 s"
+    else
+        wait "$program"
+        state="ended with exit status $?"
+    fi
+    if [ -n "$(printed)" ]; then
+        echo "KorvelTools.exe printed:"
+        printed
+        fail "KorvelTools.exe $state, with no banner in log/today.log"
+    fi
+    fail "KorvelTools.exe $state and printed nothing, with no banner in log/today.log"
+fi
 grep -q 'Start Time "' log/today.log || fail "no start time in log/today.log"
-if grep -q "Failed to create platform window" "$work/console.txt"; then
-    cat "$work/console.txt"
+if printed | grep -q "Failed to create platform window"; then
+    printed
     fail "the main window could not be made"
 fi
 echo "started alone in a new prefix: $(head -n 1 log/today.log | tr -d '\r')"

@@ -1,6 +1,7 @@
 // Windows process control, run under Wine: a running DrevantMSFS2020Sim.exe is
-// found by name whatever the case, and ended; other names are left alone. The
-// UDP layer's Windows half gets a round trip on loopback.
+// found by name whatever the case, and ended; other names are left alone; no
+// process ends itself, not even one named like a bridge. The UDP layer's
+// Windows half gets a round trip on loopback.
 #include "cudpsocket.h"
 #include "processcontrol.h"
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 static int failures = 0;
 #define CHECK(cond)                                                                      \
@@ -19,14 +21,14 @@ static int failures = 0;
         }                                                                                \
     } while (0)
 
-static HANDLE startCopyNamed(const std::wstring &dir, const std::wstring &name)
+static HANDLE startCopyNamed(const std::wstring &dir, const std::wstring &name, const std::wstring &mode = L"sleep")
 {
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring target = dir + L"\\" + name;
     if (!::CopyFileW(self, target.c_str(), FALSE))
         return nullptr;
-    std::wstring cmd = L"\"" + target + L"\" sleep";
+    std::wstring cmd = L"\"" + target + L"\" " + mode;
     STARTUPINFOW si;
     ZeroMemory(&si, sizeof si);
     si.cb = sizeof si;
@@ -51,16 +53,52 @@ int main(int argc, char **argv)
         ::Sleep(60000);
         return 3;
     }
+    if (argc > 1 && std::strcmp(argv[1], "endself") == 0) {
+        // A copy named like a bridge, ending the bridges: it is not among
+        // them, so its own exit code (not 0 from an end) reports what it did.
+        const int ended = platform::terminateProcessesByName("DrevantPrepar3dSim.exe");
+        const bool self = platform::terminateProcess(static_cast<std::int64_t>(::GetCurrentProcessId()));
+        return 40 + ended + (self ? 10 : 0);
+    }
     wchar_t tmp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, tmp);
     const std::wstring dir = std::wstring(tmp) + L"korvel_proc_test";
     ::CreateDirectoryW(dir.c_str(), nullptr);
+
+    // Listed under its whole file name, and never ends itself.
+    char selfPath[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, selfPath, MAX_PATH);
+    const std::string selfFile = std::string(selfPath).substr(std::string(selfPath).find_last_of("\\/") + 1);
+    bool listedSelf = false;
+    for (const auto &p : platform::listProcesses())
+        listedSelf = listedSelf || (p.pid == std::int64_t(::GetCurrentProcessId()) && p.exeName == selfFile);
+    CHECK(listedSelf);
+    CHECK(!platform::terminateProcess(static_cast<std::int64_t>(::GetCurrentProcessId())));
+
+    // A program named like a bridge that ends the bridges runs on to its own end.
+    if (HANDLE selfEnder = startCopyNamed(dir, L"DrevantPrepar3dSim.exe", L"endself")) {
+        CHECK(::WaitForSingleObject(selfEnder, 10000) == WAIT_OBJECT_0);
+        DWORD code = 99;
+        ::GetExitCodeProcess(selfEnder, &code);
+        CHECK(code == 40);
+        ::CloseHandle(selfEnder);
+    } else {
+        CHECK(!"the copy named DrevantPrepar3dSim.exe started");
+    }
 
     HANDLE bridge = startCopyNamed(dir, L"DrevantMSFS2020Sim.exe");
     HANDLE other = startCopyNamed(dir, L"DrevantMSFS2020SimX.exe");
     CHECK(bridge && other);
     for (int i = 0; i < 50 && countNamed("DrevantMSFS2020Sim.exe") == 0; ++i)
         ::Sleep(100);
+    // A process id that the calling thread has not listed is not ended: it may
+    // belong to another program by now.
+    if (bridge) {
+        bool refused = false;
+        std::thread([&] { refused = !platform::terminateProcess(std::int64_t(::GetProcessId(bridge))); }).join();
+        CHECK(refused);
+        CHECK(::WaitForSingleObject(bridge, 0) == WAIT_TIMEOUT);
+    }
     CHECK(countNamed("drevantmsfs2020sim.EXE") == 1);
     CHECK(!platform::exeNameMatches("DrevantMSFS2020Sim.exe", "DrevantMSFS2020Sim"));
     CHECK(platform::terminateProcessesByName("dREVANTmsfs2020SIM.exe") == 1);
