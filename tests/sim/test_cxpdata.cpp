@@ -459,7 +459,11 @@ void TestCXpData::inactiveReaderIdlesAndWakesPromptly()
     CXpData r;
     r.start();
     QTest::qWait(50);
-    const double share = shareWhileWaiting();
+    // A reader that spins costs a core in every window; a busy machine may
+    // cost the test one window now and then: the quietest of three counts.
+    double share = shareWhileWaiting();
+    for (int i = 0; i < 2 && share >= baseline + 0.05; ++i)
+        share = std::min(share, shareWhileWaiting());
     QVERIFY2(share < baseline + 0.05, qPrintable(QStringLiteral("%1 (waiting alone: %2)").arg(share).arg(baseline)));
     QCOMPARE(xp.count("GETP"), 0);
 
