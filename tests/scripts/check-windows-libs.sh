@@ -66,7 +66,7 @@ while [ $# -gt 0 ]; do
     case "$1" in -o) shift 2 ;; -*) shift ;; *) args+=("$1"); shift ;; esac
 done
 if [ -n "${APT_OFFLINE:-}" ]; then
-    echo "W: Failed to fetch http://archive/dists/InRelease  Temporary failure resolving 'archive'"
+    echo "W: Failed to fetch archive/dists/InRelease  Temporary failure resolving 'archive'"
     [ "${args[0]}" = update ] && exit 0
     echo "E: You must put some 'deb-src' URIs in your sources.list"
     exit 100
@@ -75,7 +75,7 @@ fi
 status=0
 for pkg in "${args[@]:1}"; do
     if [[ " ${APT_MISSING:-} " == *" $pkg "* ]]; then
-        echo "E: Failed to fetch http://archive/$pkg.orig.tar.xz  404  Not Found"
+        echo "E: Failed to fetch archive/$pkg.orig.tar.xz  404  Not Found"
         status=100
         continue
     fi
