@@ -135,9 +135,12 @@ QStringList udpBindings(const QList<quint16> &ports)
     const auto add = [&](in_addr address, quint16 port) {
         if (!ports.contains(port))
             return;
-        char text[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &address, text, sizeof text);
-        out << QStringLiteral("%1:%2").arg(QLatin1String(text)).arg(port);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr = address;
+        out << QStringLiteral("%1:%2")
+                   .arg(QString::fromStdString(platform::addressToText(reinterpret_cast<const sockaddr *>(&a))))
+                   .arg(port);
     };
 #ifdef _WIN32
     // The system's table, as netstat shows it.
