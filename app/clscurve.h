@@ -205,6 +205,7 @@ public:
     int32_t currentChannel = 0;           // 0 pitch, 1 roll
     int32_t settingShownFlag = 0;         // 1 once the settings page was shown
     int32_t portOpenFlag = 0;             // 1 while the user has the device open
+    bool releasingAtExit = false;         // the exit release runs: no box can be seen
     int32_t deviceAnsweredFlag = 0;       // 1 after the first accepted 0x10 reply
     int32_t sendRate = 20;                // live-data polls per second
     int32_t searchTickCount = 0;
@@ -319,10 +320,11 @@ public:
 
 private:
     void setTxHeader(uint8_t id, uint8_t command, uint8_t length);
-    // Sets the frame header (this window's device id) and sends the payload.
-    void sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload);
+    // Sets the frame header (this window's device id) and sends the payload;
+    // true when the report went out.
+    bool sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload);
     // The same, then one reply read.
-    void sendPayload(uint8_t command, uint8_t length, const uint8_t *payload);
+    bool sendPayload(uint8_t command, uint8_t length, const uint8_t *payload);
     // Sends once directly, then again through the acknowledged resend.
     void sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload);
     void onDeviceAnswered();
@@ -447,7 +449,9 @@ public:
     void releaseTrimSpeeds();
     // For the end of the program's event loop: nothing commands the device
     // from here on, so what the effects and the trim left on it is released
-    // as Disable does (online only, and only where something is left).
+    // as Disable does (online only, and only where something is left). The
+    // window has gone: nothing it does from here opens a box, and a link lost
+    // meanwhile ends the release.
     void releaseDeviceAtExit();
     void send0x32();
     void send0x42();

@@ -24,16 +24,17 @@ void clscurve::setTxHeader(uint8_t id, uint8_t command, uint8_t length)
     txFrame[DeviceFrame::OffLength] = length;
 }
 
-void clscurve::sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload)
+bool clscurve::sendDeviceCommand(uint8_t command, uint8_t length, const uint8_t *payload)
 {
     setTxHeader(deviceId, command, length);
-    buildUsbFrame(payload);
+    return buildUsbFrame(payload);
 }
 
-void clscurve::sendPayload(uint8_t command, uint8_t length, const uint8_t *payload)
+bool clscurve::sendPayload(uint8_t command, uint8_t length, const uint8_t *payload)
 {
-    sendDeviceCommand(command, length, payload);
+    const bool sent = sendDeviceCommand(command, length, payload);
     ReciveData();
+    return sent;
 }
 
 void clscurve::sendAcknowledged(uint8_t command, uint8_t length, uint8_t *payload)
@@ -143,7 +144,9 @@ void clscurve::onLinkLost()
     ui->label_faultState->setText(QStringLiteral("Pitch Fault"));
     ui->label_faultLed_2->setStyleSheet(lampRed);
     ui->label_faultState_2->setText(QStringLiteral("Roll Fault"));
-    QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Connection Lost"), QMessageBox::Ok);
+    // Lost during the exit release, the window has gone: the log says it.
+    if (!releasingAtExit)
+        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("Connection Lost"), QMessageBox::Ok);
     qDebug() << QStringLiteral("Lose Connection") << QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
 }
 

@@ -17,9 +17,10 @@ void clscurve::send0x31(float speed, int chn, int state, float location, int dat
                      uint8_t(trimAutopilot.trimState), uint8_t(coupledMode), defaultSpeed[0]);
     if (!checkOnline())
         return;
-    sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record.payload());
-    if (linkMode == 1)
-        trimSpeedKnown[chn == 1 ? 1 : 0] = true;
+    // The table now holds this speed: it is what the device holds only where
+    // the record went out and the link still stands after the reply read.
+    const bool sent = sendPayload(CmdTrimSwitch, UART_set_channel_switch_t::PayloadLength, record.payload());
+    trimSpeedKnown[chn == 1 ? 1 : 0] = sent && linkMode == 1;
 }
 
 void clscurve::trimMemoryFromSpeeds()
@@ -65,17 +66,31 @@ void clscurve::sendForceRelease()
 
 void clscurve::releaseDeviceAtExit()
 {
+    releasingAtExit = true;
     // No tick may command anything once the release has gone out (the waits
-    // below run the event loop, and with it the timers).
+    // below run the event loop, and with it the timers). Nor may a tick open
+    // a box with no window behind it, which would hold the process until a
+    // click nobody can give: the polls, the search, a firmware update and the
+    // reply dispatch (whose replies nobody would see) end here.
     stopEffectTimer();
     stopWindowTimer(trimTimer, &clscurve::slots_timeOuttxTrimTimer);
-    if (!isOnline() || linkMode != 1)
+    stopTxTimerIfActive();
+    stopInfoTimerIfActive();
+    stopSimPollTimerIfActive();
+    stopSearchDeviceTimerIfActive();
+    stopFirmwareTimerIfActive();
+    stopReplyPollTimer();
+    // A link lost in a reply read sets the link mode to 0.
+    const auto linkStands = [this] { return isOnline() && linkMode == 1; };
+    if (!linkStands())
         return;
     if (effectsRunning == 1) {
         effectsRunning = 0;
         sendForceRelease();
     }
     for (int ch = 0; ch < 2; ++ch) {
+        if (!linkStands())
+            return;
         if (!trimSpeedLeft(ch))
             continue;
         send0x31(0.0f, ch, 0, 0.0f, 0);

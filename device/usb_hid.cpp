@@ -141,7 +141,7 @@ int USB_HID::sendMainReport()
     return hid_write(mainDevice, mainOutReport, DeviceFrame::ReportSize);
 }
 
-void USB_HID::buildUsbFrame(const uint8_t *payload)
+bool USB_HID::buildUsbFrame(const uint8_t *payload)
 {
     if (txFrame[DeviceFrame::OffLength] > DeviceFrame::MaxPayload)
         txFrame[DeviceFrame::OffLength] = DeviceFrame::MaxPayload;
@@ -149,8 +149,7 @@ void USB_HID::buildUsbFrame(const uint8_t *payload)
     placeFramePayload(txFrame, payload);
     std::memcpy(txShadow, txFrame, DeviceFrame::Size);
     sealFrame(txFrame);
-    if (linkMode == 1)
-        sendMainReport();
+    return linkMode == 1 && sendMainReport() > 0;
 }
 
 int USB_HID::buildAndSendSecondFrame(const uint8_t *payload, int slot)

@@ -54,8 +54,9 @@ struct USB_HID {
     void closeHid();
     int sendMainReport();
     // Completes txFrame (sequence, payload, zero fill, txShadow, CRC) and writes
-    // it when linkMode is 1. The caller has set bytes 0, 2, 3 and 4.
-    void buildUsbFrame(const uint8_t *payload);
+    // it when linkMode is 1. The caller has set bytes 0, 2, 3 and 4. True when
+    // the report went out (written, and the write did not fail).
+    bool buildUsbFrame(const uint8_t *payload);
     int buildAndSendSecondFrame(const uint8_t *payload, int slot);
     int readMainFrame(int timeoutMs);
     QByteArray readMainFrameBytes(int timeoutMs);

@@ -167,6 +167,11 @@ int DeviceEmulator::writeReport(const uint8_t *data, size_t length)
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     if (!data || length < 65 || data[0] != 0x81)
         return -1;
+    if (m_behaviour.failWriteCount != 0) {
+        if (m_behaviour.failWriteCount > 0)
+            --m_behaviour.failWriteCount;
+        return -1;
+    }
     Frame f;
     std::memcpy(f.data(), data + 1, 64);
     ++m_counts[f[3]];

@@ -32,6 +32,7 @@ public:
         int replyDelayReads = 0;              // a reply becomes readable only after this many later reads
         int corruptCrcCount = 0;              // corrupt the CRC of the next n replies (-1: all)
         int failReadCount = 0;                // the next n reads fail with -1 (-1: all)
+        int failWriteCount = 0;               // the next n writes fail with -1 and reach nothing (-1: all)
         int systemState = 0;                  // 0x43 system state (0 ok, 1 timeout, 2 self test, 3 boot)
         int axisState[2] = {0, 0};            // 0x43 axis state per channel
         bool rejectFirmware = false;          // judge any image invalid (status 2)

@@ -4,6 +4,10 @@
 // closes the window as a user would while the device trims and vibrates. After
 // the program has ended it writes what the device held before the close and
 // what it holds afterwards to device.txt in its working directory.
+// With KORVEL_QUIT_LINK_FAILING set, the yoke stops answering as the window
+// closes, five failed reads short of a lost link: device.txt then also gets
+// the milliseconds from the close to the end of the program's entry and the
+// frames written meanwhile.
 #include "clscurve.h"
 #include "ui_clscurve.h"
 
@@ -19,6 +23,7 @@
 namespace {
 
 QByteArray beforeClose;
+QElapsedTimer sinceClose;
 
 QByteArray held()
 {
@@ -72,6 +77,13 @@ void drive()
         } else if ((step == 2 && moving()) || since.elapsed() > 20000) {
             beforeClose = held();
             timer->stop();
+            if (qEnvironmentVariableIsSet("KORVEL_QUIT_LINK_FAILING")) {
+                // Set with no read in between: the exit release makes the next ones.
+                HidStandin::emulator().behaviour().failReadCount = -1;
+                w->errorCount = 15;
+                HidStandin::emulator().clearCounters();
+            }
+            sinceClose.start();
             QApplication::closeAllWindows();
         }
     });
@@ -93,8 +105,15 @@ int main(int argc, char *argv[])
     xplane.setAircraft(taxiing);
     xplane.start();
     const int code = korvelMain(argc, argv);
+    const qint64 exitMs = sinceClose.elapsed();
     QFile report(QStringLiteral("device.txt"));
-    if (report.open(QIODevice::WriteOnly))
+    if (report.open(QIODevice::WriteOnly)) {
         report.write("before: " + beforeClose + "\nafter: " + held() + "\n");
+        if (qEnvironmentVariableIsSet("KORVEL_QUIT_LINK_FAILING")) {
+            const DeviceEmulator &e = HidStandin::emulator();
+            report.write(QStringLiteral("exit %1 ms written %2 trim %3\n")
+                             .arg(exitMs).arg(e.framesWrittenTotal()).arg(e.framesWritten(0x31)).toLatin1());
+        }
+    }
     return code;
 }

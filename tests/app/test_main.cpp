@@ -30,12 +30,15 @@ class TestMain : public QObject
 
     QByteArray console; // the last run's standard output
 
-    int runProgram(const QString &dir, const QString &program = QStringLiteral(HARNESS_PATH))
+    int runProgram(const QString &dir, const QString &program = QStringLiteral(HARNESS_PATH),
+                   const QStringList &flags = {})
     {
         QProcess prog;
         prog.setWorkingDirectory(dir);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KORVEL_HARNESS_MS", "400");
+        for (const QString &flag : flags)
+            env.insert(flag, "1");
 #ifndef Q_OS_WIN
         env.insert("QT_QPA_PLATFORM", "offscreen");   // (Windows: Wine's null display)
 #endif
@@ -132,6 +135,30 @@ private slots:
         QFile log("run3/log/today.log");
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().contains("End Time"));
+    }
+
+    void quittingWithTheLinkFailingOpensNoBox()
+    {
+        // The yoke stops answering as the window closes, a few failed reads
+        // short of a lost link: the exit release loses the link, sends nothing
+        // after that (no trim record), logs the loss and opens no box, which
+        // nobody could answer; the program ends at once with code 0.
+        QDir().mkpath("run4");
+        QCOMPARE(runProgram("run4", QStringLiteral(QUIT_HARNESS_PATH), {"KORVEL_QUIT_LINK_FAILING"}), 0);
+        QFile report("run4/device.txt");
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(report.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        const QRegularExpressionMatch m = QRegularExpression(R"(^exit (\d+) ms written (\d+) trim (\d+)$)").match(lines[2]);
+        QVERIFY2(m.hasMatch(), qPrintable(lines[2]));
+        QVERIFY2(m.captured(1).toInt() < 5000, qPrintable(lines[2]));
+        // The force and vibration releases, the sixth read failing among them.
+        QVERIFY2(m.captured(2).toInt() == 6 && m.captured(3).toInt() == 0, qPrintable(lines[2]));
+        QFile log("run4/log/today.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        const int lost = text.indexOf("Lose Connection");
+        QVERIFY2(lost >= 0 && text.indexOf("End Time", lost) > lost, text.right(600).constData());
     }
 };
 

@@ -648,6 +648,19 @@ void TestEffects::trimReleasedWhereCommandingStops()
     w->send0x31(0.0f, 0, 2, 0.0f, 1);
     w->send0x31(0.0f, 1, 2, 0.0f, 1);
 
+    // A record whose write failed leaves its channel's speed unknown: the
+    // device trims on at the last speed that reached it, and the release
+    // zeroes that channel although the table already says 0.
+    ui->pushButton_connect_Fsim->click();
+    QTRY_VERIFY(trimming());
+    emu().behaviour().failWriteCount = 1;
+    w->send0x31(0.0f, 0, 0, 0.0f, 0);   // speed only
+    QVERIFY(trimming() && emu().behaviour().failWriteCount == 0);
+    emu().clearCounters();
+    ui->pushButton_Disconnect_Fsim->click();
+    QVERIFY(still());
+    QCOMPARE(records(sent(0x31)).mid(0, 1), QStringList{"0:2:0:0"});
+
     // The link is lost while the device trims, and the device restarts
     // meanwhile: it holds nothing. After Close Port, Open Port and Connect the
     // first trim tick sends the steps again, and Disconnect zeroes them.
