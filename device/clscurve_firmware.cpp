@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 
 using namespace Firmware;
@@ -151,13 +152,17 @@ void clscurve::sendFirmwareImage()
     // The whole image from its start, whatever an earlier transfer that was
     // cut short left the file's position at.
     firmwareFile->seek(0);
-    // No more than an image can hold: a file whose size is not known
-    // beforehand (a pipe, a device) is cut off one byte past the limit.
-    const QByteArray image = firmwareFile->read(MaxImageBytes + 1);
-    if (!imageFits(image.size())) {
+    const ImageRead read = readImage(*firmwareFile);
+    if (!imageFits(read.bytes.size())) {
         finishFirmwareUpdate(Outcome::TooLarge);
         return;
     }
+    // Part of an image would be taken by the boot loader as the whole of it.
+    if (!read.whole) {
+        finishFirmwareUpdate(Outcome::Unreadable);
+        return;
+    }
+    const QByteArray &image = read.bytes;
     const qint64 size = image.size();
     blockIndex = 0;
     uint8_t payload[BlockPayloadLength];
@@ -189,7 +194,8 @@ void clscurve::sendFirmwareImage()
 
 void clscurve::showFirmwareOutcome(Outcome outcome)
 {
-    const OutcomeReport r = outcomeReport(outcome);
+    const OutcomeReport r =
+        outcomeReport(outcome, firmwareFile ? QFileInfo(firmwareFile->fileName()).fileName() : QString());
     if (r.box) {
         if (r.critical)
             QMessageBox::critical(this, r.title, r.text);
@@ -208,9 +214,10 @@ void clscurve::finishFirmwareUpdate(Outcome outcome)
     // A Start pressed while the box was open began a new update: leave it be.
     if (firmwareState != Idle)
         return;
-    if (outcome == Outcome::TooLarge) {
-        // The file cannot be sent: another must be chosen, so both windows'
-        // buttons go back as after a transfer.
+    if (outcome == Outcome::TooLarge || outcome == Outcome::Unreadable) {
+        // The file cannot be sent: it must be chosen again (another, or the
+        // same once it can be read), so both windows' buttons go back as
+        // after a transfer.
         showTransferEnded();
         ui->pushButton_startUpdate->setEnabled(false);
         ui->pushButton_loadFireware->setEnabled(true);

@@ -1,6 +1,7 @@
 #include "firmwareupdate.h"
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QThread>
 #include <QtGlobal>
 #include <cstring>
@@ -35,6 +36,33 @@ void fillBlock(uint8_t *payload, const QByteArray &image, int index)
     std::memcpy(payload + 2, image.constData() + offset, size_t(n));
 }
 
+ImageRead readImage(QIODevice &file)
+{
+    ImageRead r;
+    const qint64 limit = MaxImageBytes + 1;
+    // Read in pieces: QIODevice::read into a byte array cannot tell a failed
+    // read from the end of the file, the read into a buffer can.
+    constexpr qint64 PieceBytes = 64 * 1024;
+    QByteArray piece(int(PieceBytes), Qt::Uninitialized);
+    bool failed = false;
+    while (r.bytes.size() < limit) {
+        const qint64 n = file.read(piece.data(), qMin<qint64>(PieceBytes, limit - r.bytes.size()));
+        if (n < 0) {
+            failed = true;
+            break;
+        }
+        if (n == 0)
+            break;
+        r.bytes.append(piece.constData(), int(n));
+    }
+    if (const auto *f = qobject_cast<const QFileDevice *>(&file))
+        failed = failed || f->error() != QFileDevice::NoError;
+    if (!file.isSequential() && r.bytes.size() < limit && r.bytes.size() != file.size())
+        failed = true;
+    r.whole = !failed;
+    return r;
+}
+
 void waitSince(const QElapsedTimer &since, int ms)
 {
     const qint64 end = qint64(ms) * 1000000;
@@ -51,7 +79,7 @@ void waitSince(const QElapsedTimer &since, int ms)
     }
 }
 
-OutcomeReport outcomeReport(Outcome outcome)
+OutcomeReport outcomeReport(Outcome outcome, const QString &file)
 {
     OutcomeReport r;
     switch (outcome) {
@@ -77,6 +105,10 @@ OutcomeReport outcomeReport(Outcome outcome)
         r = {true, true, QStringLiteral("ERROR"),
              QStringLiteral("Firmware file too large: at most %1 bytes can be sent").arg(MaxImageBytes),
              QStringLiteral("Update\u2014File too large")};
+        break;
+    case Outcome::Unreadable:
+        r = {true, true, QStringLiteral("ERROR"), QStringLiteral("Firmware file could not be read: %1").arg(file),
+             QStringLiteral("Update\u2014File could not be read: %1").arg(file)};
         break;
     }
     return r;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <cstdint>
 
+class QIODevice;
+
 namespace Firmware {
 constexpr int BlockImageBytes = 55;                // image bytes per block
 constexpr int BlockPayloadLength = 57;             // u16 index + 55 bytes
@@ -32,6 +34,18 @@ bool imageFits(qint64 imageBytes);
 // image bytes from index * 55, zero-filled past the image's end.
 void fillBlock(uint8_t *payload, const QByteArray &image, int index);
 
+// An image read from where the file stands (its start, as the transfer seeks
+// it): no more than the largest image and one byte, so that a file whose size
+// is not known beforehand (a pipe, a device) shows that it is too large.
+struct ImageRead {
+    QByteArray bytes;
+    // No read failed, and a file of known size gave all of it (or more than
+    // an image holds). A read that fails part-way can hand back what it got
+    // before with no error kept: only its size tells.
+    bool whole = false;
+};
+ImageRead readImage(QIODevice &file);
+
 // Waits in the event loop until `ms` have passed since `since` started. Timers
 // of the event loop wake on whole milliseconds, so a plain 5 ms wait lasts up
 // to 6 and a transfer of a thousand blocks grows by a tenth: the event loop
@@ -39,12 +53,13 @@ void fillBlock(uint8_t *payload, const QByteArray &image, int index);
 void waitSince(const QElapsedTimer &since, int ms);
 
 // How an update ends.
-enum class Outcome { StartTimeout, NoFile, Invalid, Success, ResultTimeout, TooLarge };
+enum class Outcome { StartTimeout, NoFile, Invalid, Success, ResultTimeout, TooLarge, Unreadable };
 struct OutcomeReport {
     bool box = false;          // a box is shown
     bool critical = false;     // critical (else information)
     QString title, text;
     QString log;               // debug line before the time; empty: none
 };
-OutcomeReport outcomeReport(Outcome outcome);
+// `file` names the chosen image where the outcome says it.
+OutcomeReport outcomeReport(Outcome outcome, const QString &file = QString());
 }

@@ -34,6 +34,36 @@ QString writeFile(const QString &name, const QByteArray &content)
     f.write(content);
     return QFileInfo(f).absoluteFilePath();
 }
+// A firmware file whose reads stop after `failAt` bytes, as on a stick pulled
+// or a share dropped mid-read: the next read fails, or (`endsThere`) the file
+// seems to end there, with no error kept either way.
+class FailingFile : public QFile
+{
+public:
+    FailingFile(const QString &path, qint64 failAt, bool endsThere, QObject *parent)
+        : QFile(path, parent), m_failAt(failAt), m_endsThere(endsThere) {}
+    bool seek(qint64 pos) override
+    {
+        m_at = pos;
+        return QFile::seek(pos);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 len) override
+    {
+        if (m_at >= m_failAt)
+            return m_endsThere ? 0 : -1;
+        const qint64 n = QFile::readData(data, qMin(len, m_failAt - m_at));
+        if (n > 0)
+            m_at += n;
+        return n;
+    }
+
+private:
+    qint64 m_failAt, m_at = 0;
+    bool m_endsThere;
+};
+
 // The firmware blocks written since the counters were cleared.
 std::vector<DeviceEmulator::Frame> blocks()
 {
@@ -287,6 +317,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(closer->count("ERROR|UPgrade Failed"), 1, 3000);
         QTRY_COMPARE(w->portOpenFlag, 0);
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
+    }
+
+    void imageSentOnlyWhenReadWhole()
+    {
+        // Read straight: the largest image is read whole and fits; one byte
+        // more is read no further than that byte.
+        for (qint64 size : {Firmware::MaxImageBytes, Firmware::MaxImageBytes + 1}) {
+            QFile f(writeFile("limit.bin", QByteArray(int(size), 'k')));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const Firmware::ImageRead r = Firmware::readImage(f);
+            QVERIFY(r.whole && r.bytes.size() == size && Firmware::imageFits(r.bytes.size()) == (size == Firmware::MaxImageBytes));
+        }
+
+        // A 5000-byte image whose reads stop after 1000 bytes (the next read
+        // failing, or the file seeming to end) or fail at once: refused before
+        // any block, with a box and a log line naming the file, the window as
+        // after a refused Start. Chosen again once it reads, it is sent whole.
+        const QByteArray fw = image(4988);
+        const QString path = writeFile("cut.bin", fw);
+        const QString refusal = QStringLiteral("ERROR|Firmware file could not be read: cut.bin");
+        openOnline();
+        const struct { qint64 failAt; bool endsThere; } roads[] = {{1000, false}, {1000, true}, {0, false}};
+        int refusals = 0;
+        for (const auto &road : roads) {
+            load(path);
+            auto *failing = new FailingFile(path, road.failAt, road.endsThere, w);
+            QVERIFY(failing->open(QIODevice::ReadOnly) && failing->size() == 5000);
+            delete std::exchange(w->firmwareFile, failing);
+            emu().clearCounters();
+            w->on_pushButton_startUpdate_clicked();
+            ++refusals;
+            QTRY_COMPARE_WITH_TIMEOUT(closer->count(refusal), refusals, 3000);
+            const auto *d = w->setConf->form();
+            QVERIFY(blocks().empty() && emu().firmwareBlocks() == 0);
+            QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive() && polling());
+            QVERIFY(ui->pushButton_loadFireware->isEnabled() && !ui->pushButton_startUpdate->isEnabled()
+                    && d->loadfirm->isEnabled() && !d->start->isEnabled());
+        }
+        QCOMPARE(LogCapture::countContaining("Update\u2014File could not be read: cut.bin"), refusals);
+        load(path);
+        emu().clearCounters();
+        w->on_pushButton_startUpdate_clicked();
+        QTRY_COMPARE_WITH_TIMEOUT(closer->count("Success|Upgrade Successful"), 1, 6000);
+        QVERIFY(blocks().size() == 91 && bytesOf(emu().firmwareReceived()).left(fw.size()) == fw);
     }
 
     void startTimesOut()
