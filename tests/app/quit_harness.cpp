@@ -24,6 +24,7 @@ namespace {
 
 QByteArray beforeClose;
 QElapsedTimer sinceClose;
+const bool linkFailing = qEnvironmentVariableIsSet("KORVEL_QUIT_LINK_FAILING");
 
 QByteArray held()
 {
@@ -77,7 +78,7 @@ void drive()
         } else if ((step == 2 && moving()) || since.elapsed() > 20000) {
             beforeClose = held();
             timer->stop();
-            if (qEnvironmentVariableIsSet("KORVEL_QUIT_LINK_FAILING")) {
+            if (linkFailing) {
                 // Set with no read in between: the exit release makes the next ones.
                 HidStandin::emulator().behaviour().failReadCount = -1;
                 w->errorCount = 15;
@@ -109,7 +110,7 @@ int main(int argc, char *argv[])
     QFile report(QStringLiteral("device.txt"));
     if (report.open(QIODevice::WriteOnly)) {
         report.write("before: " + beforeClose + "\nafter: " + held() + "\n");
-        if (qEnvironmentVariableIsSet("KORVEL_QUIT_LINK_FAILING")) {
+        if (linkFailing) {
             const DeviceEmulator &e = HidStandin::emulator();
             report.write(QStringLiteral("exit %1 ms written %2 trim %3\n")
                              .arg(exitMs).arg(e.framesWrittenTotal()).arg(e.framesWritten(0x31)).toLatin1());

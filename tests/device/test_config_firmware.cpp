@@ -85,6 +85,13 @@ class TestConfigFirmware : public WindowTest
         emit w->setConf->loadFirmware();
     }
     bool polling() const { return w->txTimer.isActive() && w->txInforTimer.isActive() && w->trimTimer.isActive(); }
+    // Set back after an update, as a refused Start leaves it: another file can be chosen.
+    bool readyForAnotherFile() const
+    {
+        const auto *d = w->setConf->form();
+        return polling() && ui->pushButton_loadFireware->isEnabled() && !ui->pushButton_startUpdate->isEnabled()
+               && d->loadfirm->isEnabled() && !d->start->isEnabled();
+    }
     // Runs act once, as soon as the transfer is under way (a block has arrived).
     void onceSending(QTimer &watch, const std::function<void()> &act)
     {
@@ -361,11 +368,8 @@ private slots:
             w->on_pushButton_startUpdate_clicked();
             ++refusals;
             QTRY_COMPARE_WITH_TIMEOUT(closer->count(refusal), refusals, 3000);
-            const auto *d = w->setConf->form();
             QVERIFY(blocks().empty() && emu().firmwareBlocks() == 0);
-            QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive() && polling());
-            QVERIFY(ui->pushButton_loadFireware->isEnabled() && !ui->pushButton_startUpdate->isEnabled()
-                    && d->loadfirm->isEnabled() && !d->start->isEnabled());
+            QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive() && readyForAnotherFile());
         }
         QCOMPARE(LogCapture::countContaining("Update\u2014File could not be read: cut.bin"), refusals);
         load(path);
@@ -469,12 +473,7 @@ private slots:
         QVERIFY(emu().framesWritten(0x18) == 0 && closer->boxes.last().startsWith("ERROR|Firmware file too large"));
         QVERIFY(w->firmwareState == 0 && !w->firmwareTimer.isActive());
         // Refused, the window is as after an update: another file can be chosen.
-        const auto usable = [&] {
-            const auto *d = w->setConf->form();
-            return polling() && ui->pushButton_loadFireware->isEnabled() && !ui->pushButton_startUpdate->isEnabled()
-                   && d->loadfirm->isEnabled() && !d->start->isEnabled();
-        };
-        QVERIFY(usable());
+        QVERIFY(readyForAnotherFile());
         // So is one chosen after Start, while the loader gets ready.
         load(writeFile("small.bin", image(10)));
         w->on_pushButton_startUpdate_clicked();
@@ -483,7 +482,7 @@ private slots:
         delete std::exchange(w->firmwareFile, big);
         const QString tooLarge = QStringLiteral("ERROR|Firmware file too large: at most 3604480 bytes can be sent");
         QTRY_COMPARE_WITH_TIMEOUT(closer->count(tooLarge), 2, 3000);
-        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive() && usable());
+        QVERIFY(blocks().empty() && w->firmwareState == 0 && !w->firmwareTimer.isActive() && readyForAnotherFile());
         emit w->setConf->loadFirmware();   // cancelled
         QVERIFY(ui->statusbar->currentMessage() == "Load Failed" && ui->statusbar->styleSheet() == "color:red");
 
